@@ -1,0 +1,92 @@
+#include "tessok/tessok.h"
+
+#include "api/Boundary.h"
+
+using tessok::api::Call;
+using tessok::api::NotBuilt;
+
+extern "C" {
+
+double APIGetAPIRev(void) { return Call(0, 0.0, [](Tessok_API& a) { return a.Tessok_API::GetAPIRev(); }); }
+int APIConnect(uint8_t /*index*/, const char* /*ip*/) { return NotBuilt<int>(); }
+uint8_t APIDisconnect(uint8_t /*index*/) { return NotBuilt<uint8_t>(); }
+bool APIConfigureApplication(uint8_t /*index*/, const char* /*clockDir*/, const char* /*curveDir*/, const char* /*eyeDir*/, int /*saveCurves*/, int /*saveEye*/) { return NotBuilt<bool>(); }
+int APIReadBoardID(uint8_t /*index*/) { return NotBuilt<int>(); }
+int APIReadBoardSN(uint8_t /*index*/) { return NotBuilt<int>(); }
+int APIWriteBoardSN(uint8_t /*index*/, uint32_t /*serial*/) { return NotBuilt<int>(); }
+int APIReadSerialNumber(uint8_t /*index*/, uint64_t* /*serial*/, uint32_t* /*isLong*/) { return NotBuilt<int>(); }
+double APIReadFirmwareRevision(uint8_t /*index*/) { return NotBuilt<double>(); }
+double APITempRead(uint8_t /*index*/, int /*bank*/) { return NotBuilt<double>(); }
+uint8_t APIAccessBoardRegister(uint8_t /*index*/, uint8_t /*write*/, uint16_t /*bank*/, uint16_t /*reg*/, uint16_t* /*data*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIChangeIPConfiguration(uint8_t /*index*/, const char* /*ip*/) { return NotBuilt<uint8_t>(); }
+uint8_t APISetEthIPMask(uint8_t /*index*/, const char* /*mask*/) { return NotBuilt<uint8_t>(); }
+uint8_t APISetEthIPGateway(uint8_t /*index*/, const char* /*ip*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIreadIPConfiguration(uint8_t /*index*/, char* /*text*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIreadIPMask(uint8_t /*index*/, char* /*text*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIreadGateway(uint8_t /*index*/, char* /*text*/) { return NotBuilt<uint8_t>(); }
+int APILoadCalibrationValue(uint8_t /*index*/) { return NotBuilt<int>(); }
+int APILoadDefaultCalibration(uint8_t /*index*/) { return NotBuilt<int>(); }
+int APIReadCalibrationValues(uint8_t /*index*/, double* /*out*/) { return NotBuilt<int>(); }
+bool APISaveCalibrationValues(uint8_t /*index*/, int /*ch*/, int /*kind*/, const double* /*values*/) { return NotBuilt<bool>(); }
+uint8_t APIWriteStatusToEEProm(uint8_t /*index*/, int /*lane*/, int16_t /*item*/, double /*value*/) { return NotBuilt<uint8_t>(); }
+uint32_t APIMonitor(uint8_t /*index*/, uint32_t /*ch*/, uint8_t /*item*/, double* /*value*/) { return NotBuilt<uint32_t>(); }
+uint8_t APIWriteEEPROMAddress(uint8_t /*index*/, uint32_t /*address*/, uint16_t /*value*/) { return NotBuilt<uint8_t>(); }
+uint32_t APIReadEEPROMAddress(uint8_t /*index*/, uint32_t /*address*/, uint16_t* /*value*/) { return NotBuilt<uint32_t>(); }
+uint8_t APIWriteValueToEEPROM(uint8_t /*index*/, uint16_t /*address*/, uint16_t /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIReadValueFromEEPROM(uint8_t /*index*/, uint16_t /*address*/, uint16_t* /*value*/) { return NotBuilt<uint8_t>(); }
+bool APISaveOptimalSettings(uint8_t /*index*/, int /*a*/, int /*b*/, const double* /*values*/) { return NotBuilt<bool>(); }
+bool APIReadOptimalSettings(uint8_t /*index*/, uint32_t /*a*/, uint32_t /*b*/, double* /*values*/) { return NotBuilt<bool>(); }
+uint8_t APIOutputLevel(uint8_t /*index*/, int /*ch*/, double /*level*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIInnerEyeLevel(uint8_t /*index*/, uint32_t /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIOuterEyeLevel(uint8_t /*index*/, uint32_t /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIPreEmphasis(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIPostEmphasis(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIMainTap(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APITap0(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APITap1(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APITap2(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APITap3(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APITap4(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APITap5(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APITap6(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APICTLESetValue(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIDSPMode(uint8_t /*index*/, int /*ch*/, int /*mode*/) { return NotBuilt<uint8_t>(); }
+uint8_t APISetPRBSPattern(uint8_t /*index*/, int /*ch*/, int /*pattern*/, int /*p3*/, uint32_t /*p4*/, int /*p5*/) { return NotBuilt<uint8_t>(); }
+uint8_t APISetTxUserPatternLumo(uint8_t /*index*/, int /*ch*/, int /*first*/, int /*second*/) { return NotBuilt<uint8_t>(); }
+uint16_t APIPRBSVerfication(uint8_t /*index*/, int /*ch*/) { return NotBuilt<uint16_t>(); }
+uint8_t APIReSyncRX(uint8_t /*index*/, uint32_t /*lane*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIReadTXLock(uint8_t /*index*/, uint32_t /*lane*/, uint8_t* /*locked*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIErrorInsertion(uint8_t /*index*/, uint32_t /*ch*/, uint16_t /*word*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIErrorInserationMode(uint8_t /*index*/, uint32_t /*ch*/, uint16_t /*word*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIErrorInsertionKestrine(uint8_t /*index*/, uint32_t /*ch*/, int /*a*/, int /*b*/, int /*c*/, uint16_t /*first*/) { return NotBuilt<uint8_t>(); }
+uint8_t apiBERClearErrorCounters(uint8_t /*index*/, int /*ch*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIRealTimeBEREnable(uint8_t /*index*/, uint32_t /*mode*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIReadRealTimeBER(uint8_t /*index*/, uint64_t* /*errors*/, uint32_t* /*elapsedMs*/) { return NotBuilt<uint8_t>(); }
+int APIReadErrorCorrectionKestrin(uint8_t /*index*/, int /*lane*/, uint32_t* /*a*/, uint32_t* /*b*/) { return NotBuilt<int>(); }
+uint8_t APIQDD_7686_MODINIT(uint8_t /*index*/, uint32_t /*write*/, uint16_t /*port*/, uint8_t* /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIQDD_7686_MODSEL(uint8_t /*index*/, uint32_t /*write*/, uint16_t /*port*/, uint8_t* /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIQDD_7686_MODRST(uint8_t /*index*/, uint32_t /*write*/, uint16_t /*port*/, uint8_t* /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIQDD_7686_MODPRS(uint8_t /*index*/, uint16_t /*port*/, uint8_t* /*present*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIQDD_7686_INT(uint8_t /*index*/, uint16_t /*port*/, uint8_t* /*asserted*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIQDD_7686_VCC_Current(uint8_t /*index*/, uint16_t /*port*/, double* /*current*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIQDD_7686_VCC1_Current(uint8_t /*index*/, uint16_t /*port*/, double* /*current*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIQDD_7686_VCCTX_Current(uint8_t /*index*/, uint16_t /*port*/, double* /*current*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIQDD_7686_VCCRX_Current(uint8_t /*index*/, uint16_t /*port*/, double* /*current*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIQDD_7686_Voltage(uint8_t /*index*/, uint16_t /*port*/, double* /*volts*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIQDD_ReadI2C(uint8_t /*index*/, uint16_t /*address*/, double* /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIQDD_WriteI2C(uint8_t /*index*/, uint16_t /*address*/, double /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIOSFP_7686_MODLP(uint8_t /*index*/, uint32_t /*write*/, uint16_t /*port*/, uint8_t* /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIOSFP_7686_MODRST(uint8_t /*index*/, uint32_t /*write*/, uint16_t /*port*/, uint8_t* /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIOSFP_7686_MODPRS(uint8_t /*index*/, uint16_t /*port*/, uint8_t* /*present*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIOSFP_7686_INT(uint8_t /*index*/, uint16_t /*port*/, uint8_t* /*asserted*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIOSFP_7686_VCC_Current(uint8_t /*index*/, uint16_t /*port*/, double* /*current*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIOSFP_7686_Voltage(uint8_t /*index*/, uint16_t /*port*/, double* /*volts*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIOSFP_7686_ReadI2C(uint8_t /*index*/, uint16_t /*address*/, double* /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIOSFP_7686_WriteI2C(uint8_t /*index*/, uint16_t /*address*/, double /*value*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIReadAdapterType_7686(uint8_t /*index*/, uint16_t* /*type*/) { return NotBuilt<uint8_t>(); }
+uint8_t APILineRateConfiguration_7668B(uint8_t /*index*/, double /*rate*/, int /*mode*/, int /*pam4*/, uint32_t /*rateFlag32*/, uint32_t /*rateFlag33*/, uint32_t /*rateFlag34*/, uint32_t /*bank105*/, uint32_t /*rateFlag44*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIClockOut7668B(uint8_t /*index*/, uint32_t /*source*/, uint32_t /*divider*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIGetPam4Histogram(uint8_t /*index*/, int /*ch*/, double* /*x*/, double* /*counts*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIGetPam4SignalToNoiseRatio(uint8_t /*index*/, int /*ch*/, double* /*snr*/) { return NotBuilt<uint8_t>(); }
+
+}  // extern "C"

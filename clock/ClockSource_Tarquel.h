@@ -1,0 +1,4 @@
+#pragma once
+
+// Divider finder of each instrument object.
+class ClockSource_Tarquel {};

@@ -1,0 +1,189 @@
+/*
+ * tessok: control library for bit-error-rate test instruments.
+ *
+ * The library holds 32 instrument objects. Every function but APIGetAPIRev
+ * takes the object's index (0 to 31) first; an index of 32 or more, or a null
+ * text or result pointer, returns the function's failure value (0, 0.0 or
+ * false) without touching anything. Unless stated otherwise a u8 result is 1
+ * for success and 0 for failure. Each object drives one instrument over one TCP
+ * connection (port 6653); calls for one index must not overlap, calls for
+ * different indexes are independent.
+ *
+ * Units: line rate in Gb/s, clock frequencies in MHz, levels and thresholds in
+ * mV, time in ps, supply voltages read back in 1/256 V, elapsed time in ms.
+ */
+#ifndef TESSOK_TESSOK_H
+#define TESSOK_TESSOK_H
+
+#include <stdint.h>
+#ifndef __cplusplus
+#include <stdbool.h>
+#endif
+
+#include "tessok/export.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ===== Connection and identity ===== */
+
+/* Library revision (7324.0); needs no index and no connection. */
+TESSOK_EXPORT double APIGetAPIRev(void);
+/* Connects to the instrument at a dotted IPv4 address (port 6653) and
+ * identifies it. 1 when the TCP connection opened (even if later reads fail),
+ * 0 when it could not be opened. Disconnect before connecting the same index again. */
+TESSOK_EXPORT int APIConnect(uint8_t index, const char* ip);
+/* Closes the connection. 1 when the socket closed without error. */
+TESSOK_EXPORT uint8_t APIDisconnect(uint8_t index);
+/* Sets the clock-file directory, the curve and eye CSV directories and the two
+ * CSV switches (non-zero = write CSV logs). Returns true. */
+TESSOK_EXPORT bool APIConfigureApplication(uint8_t index, const char* clockDir, const char* curveDir,
+                                           const char* eyeDir, int saveCurves, int saveEye);
+/* Board model number read from the instrument; 0 on failure. */
+TESSOK_EXPORT int APIReadBoardID(uint8_t index);
+/* Board serial number (short form). */
+TESSOK_EXPORT int APIReadBoardSN(uint8_t index);
+/* Writes the board serial number. */
+TESSOK_EXPORT int APIWriteBoardSN(uint8_t index, uint32_t serial);
+/* Serial number in *serial; *isLong = 1 for the long form. */
+TESSOK_EXPORT int APIReadSerialNumber(uint8_t index, uint64_t* serial, uint32_t* isLong);
+/* Firmware revision (register value / 10). */
+TESSOK_EXPORT double APIReadFirmwareRevision(uint8_t index);
+/* Temperature register of a bank, as the raw register value. */
+TESSOK_EXPORT double APITempRead(uint8_t index, int bank);
+
+/* ===== Registers and network settings ===== */
+
+/* Reads (write = 0) or writes (write = 1) register reg (below 0x800) of bank
+ * (0 to 15); *data is the value written or receives the value read. */
+TESSOK_EXPORT uint8_t APIAccessBoardRegister(uint8_t index, uint8_t write, uint16_t bank, uint16_t reg,
+                                             uint16_t* data);
+/* Sets the instrument's own IPv4 address, mask or gateway: exactly four decimal
+ * fields 0 to 255 separated by dots; any other text returns 0 and sends nothing. */
+TESSOK_EXPORT uint8_t APIChangeIPConfiguration(uint8_t index, const char* ip);
+TESSOK_EXPORT uint8_t APISetEthIPMask(uint8_t index, const char* mask);
+TESSOK_EXPORT uint8_t APISetEthIPGateway(uint8_t index, const char* ip);
+/* Reads the instrument's IPv4 address, mask or gateway as dotted text into a
+ * caller buffer of at least 16 bytes. */
+TESSOK_EXPORT uint8_t APIreadIPConfiguration(uint8_t index, char* text);
+TESSOK_EXPORT uint8_t APIreadIPMask(uint8_t index, char* text);
+TESSOK_EXPORT uint8_t APIreadGateway(uint8_t index, char* text);
+
+/* ===== Calibration and EEPROM ===== */
+
+/* Loads the level calibration tables from the instrument's EEPROM. */
+TESSOK_EXPORT int APILoadCalibrationValue(uint8_t index);
+/* Resets the level calibration to its defaults in the EEPROM. */
+TESSOK_EXPORT int APILoadDefaultCalibration(uint8_t index);
+/* Reads the level calibration back into out. */
+TESSOK_EXPORT int APIReadCalibrationValues(uint8_t index, double* out);
+/* Saves a channel's calibration values of one kind into the EEPROM. */
+TESSOK_EXPORT bool APISaveCalibrationValues(uint8_t index, int ch, int kind, const double* values);
+/* Records a per-lane setting (status item 0 to 95) in the EEPROM. */
+TESSOK_EXPORT uint8_t APIWriteStatusToEEProm(uint8_t index, int lane, int16_t item, double value);
+/* Reads a recorded per-lane setting into *value. */
+TESSOK_EXPORT uint32_t APIMonitor(uint8_t index, uint32_t ch, uint8_t item, double* value);
+/* Writes value as a double (8 bytes) at an EEPROM address. */
+TESSOK_EXPORT uint8_t APIWriteEEPROMAddress(uint8_t index, uint32_t address, uint16_t value);
+/* Reads a 16-bit value from an EEPROM address. */
+TESSOK_EXPORT uint32_t APIReadEEPROMAddress(uint8_t index, uint32_t address, uint16_t* value);
+/* Raw 16-bit EEPROM write and read. */
+TESSOK_EXPORT uint8_t APIWriteValueToEEPROM(uint8_t index, uint16_t address, uint16_t value);
+TESSOK_EXPORT uint8_t APIReadValueFromEEPROM(uint8_t index, uint16_t address, uint16_t* value);
+/* Optimal-settings records: five doubles per index pair (a, b). */
+TESSOK_EXPORT bool APISaveOptimalSettings(uint8_t index, int a, int b, const double* values);
+TESSOK_EXPORT bool APIReadOptimalSettings(uint8_t index, uint32_t a, uint32_t b, double* values);
+
+/* ===== Lane settings and patterns ===== */
+
+/* Output level of a channel in mV. */
+TESSOK_EXPORT uint8_t APIOutputLevel(uint8_t index, int ch, double level);
+/* PAM4 inner and outer eye levels. */
+TESSOK_EXPORT uint8_t APIInnerEyeLevel(uint8_t index, uint32_t ch, int value);
+TESSOK_EXPORT uint8_t APIOuterEyeLevel(uint8_t index, uint32_t ch, int value);
+/* Transmitter equalisation: pre- and post-emphasis, main tap and taps 0 to 6. */
+TESSOK_EXPORT uint8_t APIPreEmphasis(uint8_t index, int ch, int value);
+TESSOK_EXPORT uint8_t APIPostEmphasis(uint8_t index, int ch, int value);
+TESSOK_EXPORT uint8_t APIMainTap(uint8_t index, int ch, int value);
+TESSOK_EXPORT uint8_t APITap0(uint8_t index, int ch, int value);
+TESSOK_EXPORT uint8_t APITap1(uint8_t index, int ch, int value);
+TESSOK_EXPORT uint8_t APITap2(uint8_t index, int ch, int value);
+TESSOK_EXPORT uint8_t APITap3(uint8_t index, int ch, int value);
+TESSOK_EXPORT uint8_t APITap4(uint8_t index, int ch, int value);
+TESSOK_EXPORT uint8_t APITap5(uint8_t index, int ch, int value);
+TESSOK_EXPORT uint8_t APITap6(uint8_t index, int ch, int value);
+/* Receiver: CTLE value and DSP mode. */
+TESSOK_EXPORT uint8_t APICTLESetValue(uint8_t index, int ch, int value);
+TESSOK_EXPORT uint8_t APIDSPMode(uint8_t index, int ch, int mode);
+/* Pattern selection of a channel. */
+TESSOK_EXPORT uint8_t APISetPRBSPattern(uint8_t index, int ch, int pattern, int p3, uint32_t p4, int p5);
+/* Transmitter user pattern of two words. */
+TESSOK_EXPORT uint8_t APISetTxUserPatternLumo(uint8_t index, int ch, int first, int second);
+/* Pattern-checker state word of a channel. */
+TESSOK_EXPORT uint16_t APIPRBSVerfication(uint8_t index, int ch);
+/* Resynchronises the receiver of a lane. */
+TESSOK_EXPORT uint8_t APIReSyncRX(uint8_t index, uint32_t lane);
+/* Transmitter lock of a lane in *locked. */
+TESSOK_EXPORT uint8_t APIReadTXLock(uint8_t index, uint32_t lane, uint8_t* locked);
+
+/* ===== Error insertion and counters ===== */
+
+/* Error insertion (two names, one function). */
+TESSOK_EXPORT uint8_t APIErrorInsertion(uint8_t index, uint32_t ch, uint16_t word);
+TESSOK_EXPORT uint8_t APIErrorInserationMode(uint8_t index, uint32_t ch, uint16_t word);
+TESSOK_EXPORT uint8_t APIErrorInsertionKestrine(uint8_t index, uint32_t ch, int a, int b, int c, uint16_t first);
+/* Clears a channel's error counters. */
+TESSOK_EXPORT uint8_t apiBERClearErrorCounters(uint8_t index, int ch);
+/* Real-time BER: enable, then read errors and elapsed ms. */
+TESSOK_EXPORT uint8_t APIRealTimeBEREnable(uint8_t index, uint32_t mode);
+TESSOK_EXPORT uint8_t APIReadRealTimeBER(uint8_t index, uint64_t* errors, uint32_t* elapsedMs);
+/* Error-correction counters of a lane. */
+TESSOK_EXPORT int APIReadErrorCorrectionKestrin(uint8_t index, int lane, uint32_t* a, uint32_t* b);
+
+/* ===== Module cages ===== */
+
+TESSOK_EXPORT uint8_t APIQDD_7686_MODINIT(uint8_t index, uint32_t write, uint16_t port, uint8_t* value);
+TESSOK_EXPORT uint8_t APIQDD_7686_MODSEL(uint8_t index, uint32_t write, uint16_t port, uint8_t* value);
+TESSOK_EXPORT uint8_t APIQDD_7686_MODRST(uint8_t index, uint32_t write, uint16_t port, uint8_t* value);
+TESSOK_EXPORT uint8_t APIQDD_7686_MODPRS(uint8_t index, uint16_t port, uint8_t* present);
+TESSOK_EXPORT uint8_t APIQDD_7686_INT(uint8_t index, uint16_t port, uint8_t* asserted);
+TESSOK_EXPORT uint8_t APIQDD_7686_VCC_Current(uint8_t index, uint16_t port, double* current);
+TESSOK_EXPORT uint8_t APIQDD_7686_VCC1_Current(uint8_t index, uint16_t port, double* current);
+TESSOK_EXPORT uint8_t APIQDD_7686_VCCTX_Current(uint8_t index, uint16_t port, double* current);
+TESSOK_EXPORT uint8_t APIQDD_7686_VCCRX_Current(uint8_t index, uint16_t port, double* current);
+TESSOK_EXPORT uint8_t APIQDD_7686_Voltage(uint8_t index, uint16_t port, double* volts);
+TESSOK_EXPORT uint8_t APIQDD_ReadI2C(uint8_t index, uint16_t address, double* value);
+TESSOK_EXPORT uint8_t APIQDD_WriteI2C(uint8_t index, uint16_t address, double value);
+TESSOK_EXPORT uint8_t APIOSFP_7686_MODLP(uint8_t index, uint32_t write, uint16_t port, uint8_t* value);
+TESSOK_EXPORT uint8_t APIOSFP_7686_MODRST(uint8_t index, uint32_t write, uint16_t port, uint8_t* value);
+TESSOK_EXPORT uint8_t APIOSFP_7686_MODPRS(uint8_t index, uint16_t port, uint8_t* present);
+TESSOK_EXPORT uint8_t APIOSFP_7686_INT(uint8_t index, uint16_t port, uint8_t* asserted);
+TESSOK_EXPORT uint8_t APIOSFP_7686_VCC_Current(uint8_t index, uint16_t port, double* current);
+TESSOK_EXPORT uint8_t APIOSFP_7686_Voltage(uint8_t index, uint16_t port, double* volts);
+TESSOK_EXPORT uint8_t APIOSFP_7686_ReadI2C(uint8_t index, uint16_t address, double* value);
+TESSOK_EXPORT uint8_t APIOSFP_7686_WriteI2C(uint8_t index, uint16_t address, double value);
+TESSOK_EXPORT uint8_t APIReadAdapterType_7686(uint8_t index, uint16_t* type);
+
+/* ===== Line rate and clock ===== */
+
+/* Sets the line rate of lane 0 in Gb/s with mode, PAM4 flag and option flags. */
+TESSOK_EXPORT uint8_t APILineRateConfiguration_7668B(uint8_t index, double rate, int mode, int pam4,
+                                                     uint32_t rateFlag32, uint32_t rateFlag33,
+                                                     uint32_t rateFlag34, uint32_t bank105,
+                                                     uint32_t rateFlag44);
+/* Routes a clock source to the clock output with a divider. */
+TESSOK_EXPORT uint8_t APIClockOut7668B(uint8_t index, uint32_t source, uint32_t divider);
+
+/* ===== Measurement ===== */
+
+/* PAM4 histogram of a channel: bin positions in x, counts in counts. */
+TESSOK_EXPORT uint8_t APIGetPam4Histogram(uint8_t index, int ch, double* x, double* counts);
+/* PAM4 signal-to-noise ratio of a channel in *snr. */
+TESSOK_EXPORT uint8_t APIGetPam4SignalToNoiseRatio(uint8_t index, int ch, double* snr);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

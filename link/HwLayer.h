@@ -1,0 +1,52 @@
+// HwLayer: the TCP command link between one instrument object and its instrument.
+//
+// Strict request and reply: every command sends bytes 0-127 of txBuf with one
+// send and takes its reply with one receive of at most 1024 bytes. The packet
+// buffer is never cleared, so bytes a command does not define go out as the
+// previous command left them. The reply buffer is only overwritten by receives,
+// so a failed register read hands back bytes 1-2 of the last reply received.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Socket.h"
+
+class HwLayer {
+ public:
+  HwLayer() {}  // sets nothing: the owning object starts zero-filled
+  virtual ~HwLayer() {}  // does not close the socket
+
+  bool Connect(const char* ip, std::uint32_t port);
+  bool Disconnect();
+  std::uint8_t AccessRegister(std::uint16_t write, std::uint16_t bank, std::uint16_t reg, std::uint16_t* data);
+  bool ReadResultBlock(std::uint8_t bank, std::uint8_t* out);
+  bool ReadEEPROMPage(std::uint8_t device, std::uint32_t address, std::uint8_t* out);
+  bool ReadBlocks(std::uint8_t bank, std::uint16_t count, std::uint8_t* out);
+  bool ReadBlock(std::uint8_t bank, std::uint16_t k, std::uint8_t* out);
+  bool RequestBathtub(std::uint8_t channel, std::uint8_t b, std::uint8_t c, std::uint8_t* out);
+  bool RequestVerticalBathtub(std::uint8_t channel, std::uint8_t b, std::uint8_t* out);
+  bool ReadModuleBlock(std::uint8_t a, std::uint8_t len, std::uint8_t b, std::uint8_t* out);
+  // Refuses more than 119 data bytes (they would not fit in the packet).
+  bool WriteModuleBlock(std::uint8_t a, std::uint8_t len, std::uint8_t b, const std::uint8_t* in);
+  bool SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3, std::uint8_t a4,
+                           std::uint8_t a5, std::uint8_t a6, std::uint8_t a7, std::uint8_t a8, std::uint8_t a9,
+                           std::uint16_t word, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3);
+  bool ReadBlocksRepeat(std::uint8_t bank, std::uint16_t count, std::uint8_t* out);
+  bool ReadBlockRaw(std::uint8_t* out);
+  bool Transact(const std::uint8_t* buf, int len, std::uint8_t* out, int outLen);
+  bool WriteEEPROMPage(std::uint8_t device, std::uint32_t address, const std::uint8_t* in);
+
+  std::uint8_t txBuf[256];
+  std::uint8_t rxBuf[1024];
+  tessok::platform::SocketHandle sock;
+  std::uint16_t blockIndex;
+  std::uint16_t blockIndex2;
+  std::uint8_t copyIndex;
+  std::uint8_t* userBuf;
+  std::int32_t status;
+
+ private:
+  // Sends bytes 0-127 of txBuf; when all 128 went, receives once into target.
+  bool Exchange(std::uint8_t* target, std::size_t capacity);
+  void CopyReply(std::uint8_t* out, unsigned count);
+};

@@ -1,0 +1,4 @@
+#pragma once
+
+// Dual-Dirac fitter of one bathtub curve.
+class DualDirac {};

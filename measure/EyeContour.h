@@ -1,0 +1,5 @@
+#pragma once
+
+// Companion of each instrument object; its operations arrive with the
+// measurement that uses it.
+class EyeContour {};

@@ -1,0 +1,33 @@
+// Blocking IPv4 TCP sockets for the instrument link.
+//
+// A handle is the operating system's socket plus one, so that the zero that a
+// freshly zero-filled instrument object holds means "no socket": commands sent
+// before the first connection fail at once instead of writing to descriptor 0.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tessok::platform {
+
+using SocketHandle = std::int32_t;
+inline constexpr SocketHandle kNoSocket = 0;
+
+// Starts the socket library of the operating system (nothing to do on POSIX).
+int StartSockets();
+// A new IPv4 stream socket, or kNoSocket.
+SocketHandle CreateTcpSocket();
+// Binds to the wildcard address and port 0; 0 on success.
+int BindAny(SocketHandle s);
+// Sets the receive and then the send time-out, in milliseconds.
+void SetTimeouts(SocketHandle s, std::uint32_t milliseconds);
+// Connects to a dotted IPv4 text (no name resolution) and port; 0 on success.
+int ConnectIPv4(SocketHandle s, const char* dotted, std::uint16_t port);
+// Sends once; bytes taken or -1. Never raises a signal when the peer has gone.
+long Send(SocketHandle s, const void* data, std::size_t length);
+// Receives once; bytes received, 0 when the peer closed, -1 on error or time-out.
+long Receive(SocketHandle s, void* data, std::size_t capacity);
+// Closes the socket; 0 on success.
+int Close(SocketHandle s);
+
+}  // namespace tessok::platform

@@ -1,0 +1,150 @@
+// A simulated instrument: a real TCP server on a loopback address, port 6653.
+//
+// It reads exactly 128 bytes per request and answers every request with one
+// reply in one send. It holds 16 banks of 2048 registers that read back what
+// was written unless a register has other behaviour, an EEPROM behind
+// registers 10 (address) and 11 (data) and the page commands, payloads for the
+// result-block, bathtub and module-bus commands, and a log of every packet.
+// Faults are injected through this interface only, never by register values.
+//
+// The server is listening when the constructor returns; the destructor closes
+// the listener and joins the server thread. All members are safe to call from
+// the test thread while the server runs.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessok::sim {
+
+inline constexpr std::uint16_t kPort = 6653;
+inline constexpr int kBanks = 16;
+inline constexpr int kRegistersPerBank = 2048;
+inline constexpr std::size_t kDefaultEepromSize = 0x20000;
+// Length of every register, EEPROM-page, module and parameter-block reply.
+inline constexpr std::size_t kReplyLength = 128;
+
+// One request as received, with decoders for its fields.
+struct Packet {
+  std::array<std::uint8_t, 128> bytes{};
+  std::chrono::steady_clock::time_point time{};
+  std::size_t sequence = 0;  // 0-based request number since the server started
+
+  bool IsRegister() const { return bytes[0] == 0xF0; }
+  bool IsExtended() const { return bytes[0] == 0xF1; }
+  std::uint8_t SubCommand() const { return bytes[1]; }
+  std::uint16_t ControlWord() const { return static_cast<std::uint16_t>(bytes[4] | (bytes[5] << 8)); }
+  bool IsWrite() const { return IsRegister() && (ControlWord() & 0x8000) != 0; }
+  bool IsRead() const { return IsRegister() && (ControlWord() & 0x8000) == 0; }
+  unsigned Bank() const { return (ControlWord() >> 11) & 15u; }
+  unsigned Reg() const { return ControlWord() & 0x7FFu; }
+  std::uint16_t Data() const { return static_cast<std::uint16_t>(bytes[6] | (bytes[7] << 8)); }
+};
+
+// A register access as seen by the instrument, for read and write callbacks.
+using ReadHandler = std::function<std::uint16_t()>;
+using WriteHandler = std::function<void(std::uint16_t value)>;
+
+class SimInstrument {
+ public:
+  // Binds and listens on address:port; throws std::runtime_error when it cannot.
+  explicit SimInstrument(std::string address, std::uint16_t port = kPort);
+  ~SimInstrument();
+  SimInstrument(const SimInstrument&) = delete;
+  SimInstrument& operator=(const SimInstrument&) = delete;
+
+  const std::string& Address() const;
+  // Closes the listener and any open connection and joins the thread (idempotent).
+  void Stop();
+
+  // ---- Registers ----
+  // Plain storage: what a write stores and a read returns (unless overridden).
+  std::uint16_t Reg(unsigned bank, unsigned reg) const;
+  void SetReg(unsigned bank, unsigned reg, std::uint16_t value);
+  // Canned read value: reads return it; writes are still logged and stored.
+  void SetReadValue(unsigned bank, unsigned reg, std::uint16_t value);
+  // Successive reads return the values in turn; the last one repeats.
+  void SetReadSequence(unsigned bank, unsigned reg, std::vector<std::uint16_t> values);
+  // Callbacks take the place of storage for that register (called on the server thread).
+  void OnRead(unsigned bank, unsigned reg, ReadHandler handler);
+  void OnWrite(unsigned bank, unsigned reg, WriteHandler handler);
+  // Forgets canned values, sequences and callbacks of a register.
+  void ClearBehaviour(unsigned bank, unsigned reg);
+  // Values written to a register, in order.
+  std::vector<std::uint16_t> WritesTo(unsigned bank, unsigned reg) const;
+
+  // ---- EEPROM ----
+  // Registers 10 and 11 of bank 0 address 0x0000-0xFFFF; of bank 1, 0x10000 up
+  // (register 10 then holds the low 16 bits). A write to 11 stores its low byte
+  // at the last address written to 10; a read of 11 returns that byte in the low
+  // half and the read high byte in the high half. The address never advances.
+  void FillEeprom(std::uint8_t value);  // 0xFF by default (erased)
+  std::size_t EepromSize() const;
+  std::uint8_t EepromByte(std::uint32_t address) const;
+  void SetEepromByte(std::uint32_t address, std::uint8_t value);
+  std::vector<std::uint8_t> EepromBytes(std::uint32_t address, std::size_t count) const;
+  void SetEepromBytes(std::uint32_t address, const std::vector<std::uint8_t>& bytes);
+  // A double as 8 bytes, least significant first.
+  void SeedDouble(std::uint32_t address, double value);
+  double EepromDouble(std::uint32_t address) const;
+  // High byte returned by reads of register 11 (0 by default).
+  void SetEepromReadHighByte(std::uint8_t value);
+
+  // ---- Windows of registers ----
+  // Clock-chip list: each write of 0x107 in a bank appends (last 0x106 value, value).
+  std::vector<std::pair<std::uint16_t, std::uint16_t>> ClockChipWrites(unsigned bank) const;
+  void ClearClockChipWrites();
+  // Sub-register window 0x200 (select) / 0x201 (data) per bank; sub-register 0
+  // reads as the signal processor's readiness word, 0x104B once ready.
+  std::uint16_t SubRegister(unsigned bank, unsigned sub) const;
+  void SetSubRegister(unsigned bank, unsigned sub, std::uint16_t value);
+  // The next k reads of sub-register 0 in the bank answer 0 (not ready).
+  void SetDspNotReadyFor(unsigned bank, int checks);
+  // Chip-register window 0x21F (address) / 0x220 (data), kept per bank.
+  std::uint16_t ChipRegister(unsigned bank, unsigned address) const;
+  void SetChipRegister(unsigned bank, unsigned address, std::uint16_t value);
+
+  // ---- Extended commands ----
+  // F1 02 bank 7F 7F: the bank's result block.
+  void SetResultBlock(unsigned bank, std::vector<std::uint8_t> payload);
+  // F1 02 bank k 00: numbered block k of the bank (k is the low byte sent).
+  void SetNumberedBlock(unsigned bank, unsigned k, std::vector<std::uint8_t> payload);
+  // F1 03 ch b c / F1 04 ch b 7F: bathtub payloads per channel.
+  void SetBathtub(unsigned channel, std::vector<std::uint8_t> payload);
+  void SetVerticalBathtub(unsigned channel, std::vector<std::uint8_t> payload);
+  // F1 06 01 len a b reads module memory (a, b) from offset 0; F1 06 00 len a b
+  // writes data bytes 9 .. 8+len into it.
+  void SetModuleMemory(std::uint8_t a, std::uint8_t b, std::vector<std::uint8_t> bytes);
+  std::vector<std::uint8_t> ModuleMemory(std::uint8_t a, std::uint8_t b) const;
+  // Payload of an extended command nobody set: this many zero bytes.
+  static constexpr std::size_t kDefaultBlockLength = 1024;
+
+  // ---- Log ----
+  std::vector<Packet> Log() const;
+  std::size_t RequestCount() const;
+  void ClearLog();
+  // Number of accepted connections so far.
+  int ConnectionCount() const;
+
+  // ---- Faults (n counts requests from 0 since the server started) ----
+  // Close the connection instead of answering request n.
+  void CloseAtRequest(std::size_t n);
+  // Reset the connection (RST, linger 0) instead of answering request n.
+  void ResetAtRequest(std::size_t n);
+  // Answer request n with only its first `length` bytes.
+  void ShortReplyAtRequest(std::size_t n, std::size_t length);
+  // Answer request n in two sends, the first of `firstLength` bytes, with a pause between.
+  void SplitReplyAtRequest(std::size_t n, std::size_t firstLength);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace tessok::sim
