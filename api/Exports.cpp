@@ -1,5 +1,7 @@
 #include "tessok/tessok.h"
 
+#include <string>
+
 #include "api/Boundary.h"
 
 using tessok::api::Call;
@@ -8,22 +10,22 @@ using tessok::api::NotBuilt;
 extern "C" {
 
 double APIGetAPIRev(void) { return Call(0, 0.0, [](Tessok_API& a) { return a.Tessok_API::GetAPIRev(); }); }
-int APIConnect(uint8_t /*index*/, const char* /*ip*/) { return NotBuilt<int>(); }
-uint8_t APIDisconnect(uint8_t /*index*/) { return NotBuilt<uint8_t>(); }
-bool APIConfigureApplication(uint8_t /*index*/, const char* /*clockDir*/, const char* /*curveDir*/, const char* /*eyeDir*/, int /*saveCurves*/, int /*saveEye*/) { return NotBuilt<bool>(); }
-int APIReadBoardID(uint8_t /*index*/) { return NotBuilt<int>(); }
-int APIReadBoardSN(uint8_t /*index*/) { return NotBuilt<int>(); }
-int APIWriteBoardSN(uint8_t /*index*/, uint32_t /*serial*/) { return NotBuilt<int>(); }
-int APIReadSerialNumber(uint8_t /*index*/, uint64_t* /*serial*/, uint32_t* /*isLong*/) { return NotBuilt<int>(); }
-double APIReadFirmwareRevision(uint8_t /*index*/) { return NotBuilt<double>(); }
-double APITempRead(uint8_t /*index*/, int /*bank*/) { return NotBuilt<double>(); }
-uint8_t APIAccessBoardRegister(uint8_t /*index*/, uint8_t /*write*/, uint16_t /*bank*/, uint16_t /*reg*/, uint16_t* /*data*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIChangeIPConfiguration(uint8_t /*index*/, const char* /*ip*/) { return NotBuilt<uint8_t>(); }
-uint8_t APISetEthIPMask(uint8_t /*index*/, const char* /*mask*/) { return NotBuilt<uint8_t>(); }
-uint8_t APISetEthIPGateway(uint8_t /*index*/, const char* /*ip*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIreadIPConfiguration(uint8_t /*index*/, char* /*text*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIreadIPMask(uint8_t /*index*/, char* /*text*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIreadGateway(uint8_t /*index*/, char* /*text*/) { return NotBuilt<uint8_t>(); }
+int APIConnect(uint8_t index, const char* ip) { return Call(index, 0, [&](Tessok_API& a) { return a.Tessok_API::Connect(std::string(ip)); }, ip); }
+uint8_t APIDisconnect(uint8_t index) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Disconnect(); }); }
+bool APIConfigureApplication(uint8_t index, const char* clockDir, const char* curveDir, const char* eyeDir, int saveCurves, int saveEye) { return Call(index, false, [&](Tessok_API& a) { return a.Tessok_API::ConfigureApplication(std::string(clockDir), std::string(curveDir), std::string(eyeDir), saveCurves, saveEye) != 0; }, clockDir, curveDir, eyeDir); }
+int APIReadBoardID(uint8_t index) { return Call(index, 0, [&](Tessok_API& a) { return a.Tessok_API::ReadBoardID(); }); }
+int APIReadBoardSN(uint8_t index) { return Call(index, 0, [&](Tessok_API& a) { return a.Tessok_API::ReadBoardSN(); }); }
+int APIWriteBoardSN(uint8_t index, uint32_t serial) { return Call(index, 0, [&](Tessok_API& a) { return a.Tessok_API::WriteBoardSN(serial); }); }
+int APIReadSerialNumber(uint8_t index, uint64_t* serial, uint32_t* isLong) { return Call(index, 0, [&](Tessok_API& a) { return a.Tessok_API::ReadSerialNumber(serial, isLong); }, serial, isLong); }
+double APIReadFirmwareRevision(uint8_t index) { return Call(index, 0.0, [&](Tessok_API& a) { return a.Tessok_API::ReadFirmwareRevision(); }); }
+double APITempRead(uint8_t index, int bank) { return Call(index, 0.0, [&](Tessok_API& a) { return a.Tessok_API::TempRead(bank); }); }
+uint8_t APIAccessBoardRegister(uint8_t index, uint8_t write, uint16_t bank, uint16_t reg, uint16_t* data) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::AccessBoardRegister(write, bank, reg, data); }, data); }
+uint8_t APIChangeIPConfiguration(uint8_t index, const char* ip) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ChangeIPConfiguration(ip); }, ip); }
+uint8_t APISetEthIPMask(uint8_t index, const char* mask) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::SetEthIPMask(mask); }, mask); }
+uint8_t APISetEthIPGateway(uint8_t index, const char* ip) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::SetEthIPGateway(ip); }, ip); }
+uint8_t APIreadIPConfiguration(uint8_t index, char* text) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::readIPConfiguration(text); }, text); }
+uint8_t APIreadIPMask(uint8_t index, char* text) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::readIPMask(text); }, text); }
+uint8_t APIreadGateway(uint8_t index, char* text) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::readGateway(text); }, text); }
 int APILoadCalibrationValue(uint8_t /*index*/) { return NotBuilt<int>(); }
 int APILoadDefaultCalibration(uint8_t /*index*/) { return NotBuilt<int>(); }
 int APIReadCalibrationValues(uint8_t /*index*/, double* /*out*/) { return NotBuilt<int>(); }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "calibration/CalibrationStore.h"
 #include "clock/ClockSource_Tarquel.h"
@@ -52,9 +53,109 @@ class Tessok_API {
   // The library revision, 7324.0; needs no connection.
   virtual double GetAPIRev();
 
+  // Opens the TCP link to port 6653 of a dotted IPv4 address and identifies the
+  // instrument. 1 once the link is open (whatever later reads report), 0 when
+  // it cannot be opened.
+  virtual int Connect(std::string ip);
+  virtual std::uint8_t Disconnect();
+  // Model number from register 20 (kept in boardModel); 0 when the read failed.
+  virtual int ReadBoardID();
+
+  // Serial number from registers 21 (low) and 22 (high), as a signed 32-bit value.
+  virtual int ReadBoardSN();
+  // Long serial number (registers 21 to 24, checked by register 25) or the
+  // sign-extended short one; always 1.
+  virtual int ReadSerialNumber(std::uint64_t* serial, std::uint32_t* isLong);
+  virtual int WriteBoardSN(std::uint32_t serial);
+  // Register 9 divided by 10.
+  virtual double ReadFirmwareRevision();
+
+  // Sets the clock-file and CSV directories and the CSV switches; always 1.
+  virtual int ConfigureApplication(std::string clockDir, std::string curveDir, std::string eyeDir, int saveCurves,
+                                   int saveEye);
+  // One register access (write non-zero writes *data; else *data receives the value).
+  virtual std::uint8_t AccessBoardRegister(std::uint8_t write, std::uint16_t bank, std::uint16_t reg,
+                                           std::uint16_t* data);
+
+  // Raw temperature register 16 of a bank; 0.0 when the read failed.
+  virtual double TempRead(int bank);
+
+  // Records the gate and writes it to registers 0x301/0x300 of banks 0 and 4.
+  virtual std::uint8_t SetGateTime(std::uint32_t gate);
+
   virtual std::uint8_t ReturnZeroStub();
 
+  // Fitted curves of the stored bathtub tables: 1024-entry arrays, the curve to
+  // fit in, the fitted curve out.
+  virtual std::uint8_t GetFittedBathtub(int ch, double* x, double* ber);
+  virtual std::uint8_t GetFittedVerticalBathtub(int ch, double* y, double* ber);
+  // Read-outs at a target BER: 1, or 0 with -1.0 stored when there is nothing
+  // to measure. Horizontal results in ps, vertical ones in mV.
+  virtual std::uint8_t GetTotalJitterAtBER(int ch, double ber, double* tj);
+
+  // Option reads of identification; each returns 1 when any of its reads succeeded.
+  virtual std::uint8_t ReadOptionBits57(std::uint32_t* low, std::uint32_t* bit2, std::uint32_t* bit6,
+                                        std::uint32_t* bit7);
+  virtual std::uint8_t ReadOptionReg31Alias(std::uint32_t* out);
+  virtual std::uint8_t ReadOptionFlags30And31(std::uint32_t* code);
+  virtual std::uint8_t ReadOptionFlags31And32(std::uint32_t* code);
+  virtual std::uint8_t ReadOptionFlags30To32(std::uint32_t* code);
+  virtual std::uint8_t ReadOptionFlags31To38(std::uint32_t* code, std::uint32_t* f33, std::uint32_t* f33is12,
+                                             std::uint32_t* f38);
+  virtual std::uint8_t ReadOptionRegs33And30(std::uint32_t* r33, std::uint32_t* r30);
+  virtual std::uint8_t ReadBoardSubType(std::uint32_t* out);
+
+  // Chip-register window: address to 0x21F, data through 0x220, at the bank.
+  virtual std::uint8_t WriteChipRegister(std::uint16_t bank, std::uint16_t addr, std::uint16_t value);
+  virtual std::uint8_t ReadChipRegister(std::uint16_t bank, std::uint16_t addr, std::uint16_t* out);
+
+  // True when register 31 reads the board signature 0xCAFE.
+  virtual bool CheckBoardSignature();
+
+  virtual std::uint8_t GetEyeWidthAtBER(int ch, double ber, double* width);
+  virtual std::uint8_t GetEyeHeightAtBER(int ch, double ber, double* height);
+
+  // The free-form parameter block: ten bytes, a 16-bit word, four bytes.
+  virtual bool SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3,
+                                   std::uint8_t a4, std::uint8_t a5, std::uint8_t a6, std::uint8_t a7,
+                                   std::uint8_t a8, std::uint8_t a9, std::uint16_t word, std::uint8_t b0,
+                                   std::uint8_t b1, std::uint8_t b2, std::uint8_t b3);
+
+  virtual std::uint8_t ReadOptionReg34(std::uint32_t* out);
+  virtual std::uint8_t ReadOptionReg31(std::uint32_t* out);
+
+  // The instrument's own IPv4 settings. The setters accept only four decimal
+  // fields 0 to 255 separated by dots and otherwise send nothing and return 0;
+  // the readers write dotted text into 16 bytes.
+  virtual std::uint8_t ChangeIPConfiguration(const char* ip);
+  virtual std::uint8_t SetEthIPGateway(const char* ip);
+  virtual std::uint8_t SetEthIPMask(const char* mask);
+  virtual std::uint8_t readIPConfiguration(char* out);
+  virtual std::uint8_t readIPMask(char* out);
+  virtual std::uint8_t readGateway(char* out);
+  // Cuts text at every delimiter and converts each field like atoi.
+  virtual std::vector<int> SplitToIntegers(std::string text, char delimiter);
+
+  // Device-register window 0x200/0x201; device 8 sits at a model-dependent bank offset.
+  virtual std::uint8_t WriteDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg,
+                                           std::uint16_t value);
+  virtual std::uint16_t ReadDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg);
+
+  // Channel count and channel map of a model; always 1.
+  virtual int SetChannelMap(std::uint32_t model);
+
+  // The x at which the straight line through (x1, y1) and (x2, y2) reaches target.
+  virtual double InterpolateCrossing(double x1, double y1, double x2, double y2, double target);
+
   virtual bool ReturnTrueStub();
+
+  // ---- Non-virtual operations ----
+
+  std::uint8_t GetVerticalClosureAtBER(int ch, double ber, double* closure);
+  // Whether the channel's stored curve (first n entries) has the shape of a bathtub.
+  bool IsCurveWellFormed(bool vertical, int ch, int n);
+  // Drops flank points whose BER moves the wrong way and packs the curve again.
+  void CleanBathtubCurve(bool vertical, int ch, int n);
 
   // ---- Data members, in declaration order ----
 

@@ -1,0 +1,79 @@
+// A register access through the library against the simulated instrument,
+// compared with a raw socket round trip of the same 128-byte request and reply.
+// Single round trips of the two alternate and the medians are compared; run it
+// on one core (taskset -c 0 build/bench/tessok_bench --benchmark_filter=Link),
+// since a wake-up across cores costs far more than a round trip on one core.
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "core/Tessok_API.h"
+#include "sim/SimInstrument.h"
+#include "tessok/tessok.h"
+
+namespace {
+
+double Median(std::vector<double>& v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+int RawConnect(const char* address) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(6653);
+  addr.sin_addr.s_addr = ::inet_addr(address);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+void BM_LinkRegisterReadVersusRawRoundTrip(benchmark::State& state) {
+  tessok::sim::SimInstrument forLibrary("127.0.200.1");
+  tessok::sim::SimInstrument forRaw("127.0.200.2");
+  if (APIConnect(0, "127.0.200.1") != 1) {
+    state.SkipWithError("cannot connect the library");
+    return;
+  }
+  int fd = RawConnect("127.0.200.2");
+  if (fd < 0) {
+    state.SkipWithError("cannot connect the raw socket");
+    return;
+  }
+  unsigned char request[128] = {0xF0, 0, 0, 0, 0x14, 0x00};
+  unsigned char reply[1024];
+  std::vector<double> library, raw;
+  library.reserve(1 << 20);
+  raw.reserve(1 << 20);
+  std::uint16_t value = 0;
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    APIAccessBoardRegister(0, 0, 0, 20, &value);
+    auto t1 = std::chrono::steady_clock::now();
+    ::send(fd, request, sizeof request, MSG_NOSIGNAL);
+    ::recv(fd, reply, sizeof reply, 0);
+    auto t2 = std::chrono::steady_clock::now();
+    library.push_back(std::chrono::duration<double, std::nano>(t1 - t0).count());
+    raw.push_back(std::chrono::duration<double, std::nano>(t2 - t1).count());
+  }
+  double lib = Median(library);
+  double rawMedian = Median(raw);
+  state.counters["library_median_ns"] = lib;
+  state.counters["raw_median_ns"] = rawMedian;
+  state.counters["ratio"] = rawMedian > 0 ? lib / rawMedian : 0.0;
+  ::close(fd);
+  APIDisconnect(0);
+}
+BENCHMARK(BM_LinkRegisterReadVersusRawRoundTrip)->Iterations(20000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,42 @@
+#include "sim/Models.h"
+
+#include <vector>
+
+namespace tessok::sim {
+
+namespace {
+
+struct Personality {
+  std::uint16_t model;
+  std::vector<RegisterValue> registers;
+};
+
+// Option registers of a board with no options fitted.
+const std::vector<Personality>& Personalities() {
+  static const std::vector<Personality> table = {
+      {7653, {{31, 0}, {32, 0}}},
+      {7733, {{33, 0}, {30, 0}}},
+      {7775, {{31, 0}, {32, 0}, {33, 0}, {38, 0xBADA}}},
+      {7792, {{30, 0}, {31, 0}}},
+      {7668, {{31, 0}}},
+      {7780, {{31, 0}, {32, 0}}},
+      {7822, {{30, 1}, {31, 0}, {32, 0}}},
+      {7841, {{57, 0}}},
+      {7746, {{34, 0}}},
+  };
+  return table;
+}
+
+}  // namespace
+
+void ApplyModel(SimInstrument& sim, std::uint16_t model, std::initializer_list<RegisterValue> overrides) {
+  sim.SetReg(0, 20, model);
+  sim.SetReg(0, 9, 123);  // firmware revision 12.3
+  for (const Personality& p : Personalities()) {
+    if (p.model != model) continue;
+    for (const RegisterValue& r : p.registers) sim.SetReg(0, r.reg, r.value);
+  }
+  for (const RegisterValue& r : overrides) sim.SetReg(0, r.reg, r.value);
+}
+
+}  // namespace tessok::sim

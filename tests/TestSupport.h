@@ -1,0 +1,91 @@
+// Shared helpers of the library tests: a per-test loopback address, a
+// simulated instrument with a model personality, and a recorder for waits.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/Tessok_API.h"
+#include "platform/Sleep.h"
+#include "sim/Models.h"
+#include "sim/SimInstrument.h"
+#include "tessok/tessok.h"
+
+namespace tessok::test {
+
+// A loopback address of the running test's own, 127.(100-227).x.y, derived
+// from its full name so that tests in parallel processes do not meet on port 6653.
+inline std::string TestAddress(unsigned salt = 0) {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  std::uint32_t h = 2166136261u ^ salt;
+  for (unsigned char c : name) h = (h ^ c) * 16777619u;
+  return "127." + std::to_string(100 + (h >> 24) % 128) + "." + std::to_string((h >> 8) & 0xFF) + "." +
+         std::to_string(1 + (h & 0xFF) % 254);
+}
+
+// Records every wait the library makes instead of spending it.
+class SleepRecorder {
+ public:
+  SleepRecorder() { previous_ = platform::SetSleepHook(&Record); Waits().clear(); }
+  ~SleepRecorder() { platform::SetSleepHook(previous_); }
+  static std::vector<std::uint32_t>& Waits() {
+    static std::vector<std::uint32_t> waits;
+    return waits;
+  }
+
+ private:
+  static void Record(std::uint32_t ms) { Waits().push_back(ms); }
+  platform::SleepHook previous_;
+};
+
+// A simulated instrument of a given model on the test's own address, and the
+// instrument object that talks to it.
+struct Rig {
+  explicit Rig(std::uint16_t model = 7652, std::uint8_t objectIndex = 0, unsigned salt = 0)
+      : sim(TestAddress(salt)), index(objectIndex) {
+    sim::ApplyModel(sim, model);
+  }
+  ~Rig() {
+    if (api().hwLayer.sock != platform::kNoSocket) APIDisconnect(index);
+  }
+  Tessok_API& api() { return g_apiInstances[index]; }
+  // Connects and forgets the packets of the connection sequence.
+  void Connect() {
+    ASSERT_EQ(APIConnect(index, sim.Address().c_str()), 1);
+    sim.ClearLog();
+  }
+  // The register accesses received, as (write, bank, reg, data) tuples.
+  struct Access {
+    bool write;
+    unsigned bank;
+    unsigned reg;
+    std::uint16_t data;
+    bool operator==(const Access&) const = default;
+  };
+  std::vector<Access> Accesses() const {
+    std::vector<Access> out;
+    for (const sim::Packet& p : sim.Log()) {
+      if (p.IsRegister()) out.push_back({p.IsWrite(), p.Bank(), p.Reg(), p.IsWrite() ? p.Data() : std::uint16_t{0}});
+    }
+    return out;
+  }
+
+  sim::SimInstrument sim;
+  std::uint8_t index;
+  SleepRecorder sleeps;
+};
+
+inline Rig::Access Rd(unsigned bank, unsigned reg) { return {false, bank, reg, 0}; }
+inline Rig::Access Wr(unsigned bank, unsigned reg, std::uint16_t data) { return {true, bank, reg, data}; }
+
+inline void PrintTo(const Rig::Access& a, std::ostream* os) {
+  *os << (a.write ? "W" : "R") << "(bank " << a.bank << ", reg " << a.reg;
+  if (a.write) *os << ", " << a.data;
+  *os << ")";
+}
+
+}  // namespace tessok::test
