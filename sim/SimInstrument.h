@@ -10,6 +10,15 @@
 // The server is listening when the constructor returns; the destructor closes
 // the listener and joins the server thread. All members are safe to call from
 // the test thread while the server runs.
+//
+// One server thread serves every open connection (poll over the listener and
+// the connections), so a client that opens a second connection without closing
+// the first is still answered on both. Requests are handled one at a time in
+// arrival order.
+//
+// Callbacks (OnRead, OnWrite) run on the server thread with no internal lock
+// held, so they may call any member of this class, Stop included (Stop then
+// only asks the thread to end; the destructor joins it). They must not throw.
 #pragma once
 
 #include <array>
@@ -29,6 +38,11 @@ inline constexpr int kRegistersPerBank = 2048;
 inline constexpr std::size_t kDefaultEepromSize = 0x20000;
 // Length of every register, EEPROM-page, module and parameter-block reply.
 inline constexpr std::size_t kReplyLength = 128;
+// What sub-register 0 of the signal-processor window reads once the processor is ready.
+inline constexpr std::uint16_t kDspReadyWord = 0x104B;
+// Pause between the two sends of a split reply: long enough that the library's
+// single receive sees only the first part.
+inline constexpr std::chrono::milliseconds kSplitReplyPause{20};
 
 // One request as received, with decoders for its fields.
 struct Packet {
@@ -53,8 +67,9 @@ using WriteHandler = std::function<void(std::uint16_t value)>;
 
 class SimInstrument {
  public:
-  // Binds and listens on address:port; throws std::runtime_error when it cannot.
-  explicit SimInstrument(std::string address, std::uint16_t port = kPort);
+  // Binds (SO_REUSEADDR) and listens on address:port, address a dotted IPv4
+  // text; throws std::runtime_error when it cannot. The EEPROM starts erased (0xFF).
+  explicit SimInstrument(std::string address, std::uint16_t port = kPort, std::size_t eepromSize = kDefaultEepromSize);
   ~SimInstrument();
   SimInstrument(const SimInstrument&) = delete;
   SimInstrument& operator=(const SimInstrument&) = delete;
@@ -64,14 +79,27 @@ class SimInstrument {
   void Stop();
 
   // ---- Registers ----
+  // bank < kBanks and reg < kRegistersPerBank in every member below (else
+  // std::out_of_range). A register has at most one read behaviour: a canned
+  // value, a sequence or a read callback; setting one replaces the other two.
+  // A read answers, in order of precedence: the read behaviour; the window or
+  // EEPROM data register the register belongs to (registers 11, 0x201, 0x220,
+  // see below); plain storage. A write is always appended to WritesTo; then a
+  // write callback, if set, takes the place of storage and of any window
+  // effect; otherwise the value is stored and the window effect applied.
+  // Every register reply is F0 lo hi followed by zeros, kReplyLength bytes,
+  // lo/hi the value read or, for a write, the value written.
+  //
   // Plain storage: what a write stores and a read returns (unless overridden).
   std::uint16_t Reg(unsigned bank, unsigned reg) const;
   void SetReg(unsigned bank, unsigned reg, std::uint16_t value);
   // Canned read value: reads return it; writes are still logged and stored.
   void SetReadValue(unsigned bank, unsigned reg, std::uint16_t value);
-  // Successive reads return the values in turn; the last one repeats.
+  // Successive reads return the values in turn; the last one repeats. An empty
+  // list removes the read behaviour.
   void SetReadSequence(unsigned bank, unsigned reg, std::vector<std::uint16_t> values);
-  // Callbacks take the place of storage for that register (called on the server thread).
+  // Callbacks take the place of storage for that register (called on the server
+  // thread, see the top of this file). An empty function removes the callback.
   void OnRead(unsigned bank, unsigned reg, ReadHandler handler);
   void OnWrite(unsigned bank, unsigned reg, WriteHandler handler);
   // Forgets canned values, sequences and callbacks of a register.
@@ -84,6 +112,8 @@ class SimInstrument {
   // (register 10 then holds the low 16 bits). A write to 11 stores its low byte
   // at the last address written to 10; a read of 11 returns that byte in the low
   // half and the read high byte in the high half. The address never advances.
+  // Addresses at or beyond EepromSize() read 0xFF and ignore writes on the wire;
+  // the accessors below throw std::out_of_range for them.
   void FillEeprom(std::uint8_t value);  // 0xFF by default (erased)
   std::size_t EepromSize() const;
   std::uint8_t EepromByte(std::uint32_t address) const;
@@ -101,16 +131,26 @@ class SimInstrument {
   std::vector<std::pair<std::uint16_t, std::uint16_t>> ClockChipWrites(unsigned bank) const;
   void ClearClockChipWrites();
   // Sub-register window 0x200 (select) / 0x201 (data) per bank; sub-register 0
-  // reads as the signal processor's readiness word, 0x104B once ready.
+  // reads as the signal processor's readiness word, kDspReadyWord once ready.
+  // The readiness word is the processor's status: writes of 0x201 with
+  // sub-register 0 selected are logged (SubRegisterWrites) but do not change
+  // it (the readiness check writes 0 there before it reads). Only
+  // SetSubRegister(bank, 0, ...) does. sub is 0 to 0xFFFF.
   std::uint16_t SubRegister(unsigned bank, unsigned sub) const;
   void SetSubRegister(unsigned bank, unsigned sub, std::uint16_t value);
-  // The next k reads of sub-register 0 in the bank answer 0 (not ready).
+  // Values written through 0x201 to a sub-register, in order.
+  std::vector<std::uint16_t> SubRegisterWrites(unsigned bank, unsigned sub) const;
+  // The next k reads of sub-register 0 in the bank answer 0 (not ready); then
+  // reads answer SubRegister(bank, 0) again. Replaces an earlier count; k >= 0.
   void SetDspNotReadyFor(unsigned bank, int checks);
   // Chip-register window 0x21F (address) / 0x220 (data), kept per bank.
   std::uint16_t ChipRegister(unsigned bank, unsigned address) const;
   void SetChipRegister(unsigned bank, unsigned address, std::uint16_t value);
 
   // ---- Extended commands ----
+  // Bank, channel, k, a and b are the bytes sent (0 to 255, else
+  // std::out_of_range). A payload is sent as set, in one send, whatever its
+  // length; setting an empty payload restores the default below.
   // F1 02 bank 7F 7F: the bank's result block.
   void SetResultBlock(unsigned bank, std::vector<std::uint8_t> payload);
   // F1 02 bank k 00: numbered block k of the bank (k is the low byte sent).
@@ -118,28 +158,42 @@ class SimInstrument {
   // F1 03 ch b c / F1 04 ch b 7F: bathtub payloads per channel.
   void SetBathtub(unsigned channel, std::vector<std::uint8_t> payload);
   void SetVerticalBathtub(unsigned channel, std::vector<std::uint8_t> payload);
-  // F1 06 01 len a b reads module memory (a, b) from offset 0; F1 06 00 len a b
-  // writes data bytes 9 .. 8+len into it.
+  // F1 06 01 len a b reads module memory (a, b) from offset 0: the reply is
+  // max(len, kReplyLength) bytes, the first len from the memory (0 past its end).
+  // F1 06 00 len a b writes data bytes 9 .. 8+len into it (len at most 119),
+  // from offset 0, growing it as needed. Other commands are acknowledged with
+  // kReplyLength zero bytes: page writes, the parameter block (F1 07) and any
+  // command the instrument does not know.
   void SetModuleMemory(std::uint8_t a, std::uint8_t b, std::vector<std::uint8_t> bytes);
   std::vector<std::uint8_t> ModuleMemory(std::uint8_t a, std::uint8_t b) const;
   // Payload of an extended command nobody set: this many zero bytes.
   static constexpr std::size_t kDefaultBlockLength = 1024;
 
   // ---- Log ----
+  // Every request, as received, since the start or the last ClearLog.
   std::vector<Packet> Log() const;
+  // Number of requests in Log() (since the start or the last ClearLog).
   std::size_t RequestCount() const;
+  // Number of requests received since the server started; the sequence number
+  // of the next request and what the fault numbers count. ClearLog keeps it.
+  std::size_t RequestsSinceStart() const;
   void ClearLog();
   // Number of accepted connections so far.
   int ConnectionCount() const;
 
   // ---- Faults (n counts requests from 0 since the server started) ----
+  // One fault per request number; a later call for the same n replaces it.
+  // A request that is closed or reset is logged but not carried out (a write
+  // stores nothing); a short or split reply is carried out.
+  //
   // Close the connection instead of answering request n.
   void CloseAtRequest(std::size_t n);
   // Reset the connection (RST, linger 0) instead of answering request n.
   void ResetAtRequest(std::size_t n);
   // Answer request n with only its first `length` bytes.
   void ShortReplyAtRequest(std::size_t n, std::size_t length);
-  // Answer request n in two sends, the first of `firstLength` bytes, with a pause between.
+  // Answer request n in two sends, the first of `firstLength` bytes, with
+  // kSplitReplyPause between.
   void SplitReplyAtRequest(std::size_t n, std::size_t firstLength);
 
  private:
