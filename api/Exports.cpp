@@ -26,18 +26,18 @@ uint8_t APISetEthIPGateway(uint8_t index, const char* ip) { return Call(index, u
 uint8_t APIreadIPConfiguration(uint8_t index, char* text) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::readIPConfiguration(text); }, text); }
 uint8_t APIreadIPMask(uint8_t index, char* text) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::readIPMask(text); }, text); }
 uint8_t APIreadGateway(uint8_t index, char* text) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::readGateway(text); }, text); }
-int APILoadCalibrationValue(uint8_t /*index*/) { return NotBuilt<int>(); }
-int APILoadDefaultCalibration(uint8_t /*index*/) { return NotBuilt<int>(); }
-int APIReadCalibrationValues(uint8_t /*index*/, double* /*out*/) { return NotBuilt<int>(); }
-bool APISaveCalibrationValues(uint8_t /*index*/, int /*ch*/, int /*kind*/, const double* /*values*/) { return NotBuilt<bool>(); }
-uint8_t APIWriteStatusToEEProm(uint8_t /*index*/, int /*lane*/, int16_t /*item*/, double /*value*/) { return NotBuilt<uint8_t>(); }
-uint32_t APIMonitor(uint8_t /*index*/, uint32_t /*ch*/, uint8_t /*item*/, double* /*value*/) { return NotBuilt<uint32_t>(); }
-uint8_t APIWriteEEPROMAddress(uint8_t /*index*/, uint32_t /*address*/, uint16_t /*value*/) { return NotBuilt<uint8_t>(); }
-uint32_t APIReadEEPROMAddress(uint8_t /*index*/, uint32_t /*address*/, uint16_t* /*value*/) { return NotBuilt<uint32_t>(); }
-uint8_t APIWriteValueToEEPROM(uint8_t /*index*/, uint16_t /*address*/, uint16_t /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIReadValueFromEEPROM(uint8_t /*index*/, uint16_t /*address*/, uint16_t* /*value*/) { return NotBuilt<uint8_t>(); }
-bool APISaveOptimalSettings(uint8_t /*index*/, int /*a*/, int /*b*/, const double* /*values*/) { return NotBuilt<bool>(); }
-bool APIReadOptimalSettings(uint8_t /*index*/, uint32_t /*a*/, uint32_t /*b*/, double* /*values*/) { return NotBuilt<bool>(); }
+int APILoadCalibrationValue(uint8_t index) { return Call(index, 0, [&](Tessok_API& a) { return a.Tessok_API::LoadCalibrationValue(); }); }
+int APILoadDefaultCalibration(uint8_t index) { return Call(index, 0, [&](Tessok_API& a) { return a.Tessok_API::LoadDefaultCalibration(); }); }
+int APIReadCalibrationValues(uint8_t index, double* out) { return Call(index, 0, [&](Tessok_API& a) { return a.Tessok_API::ReadCalibrationValues(out); }, out); }
+bool APISaveCalibrationValues(uint8_t index, int ch, int kind, const double* values) { return Call(index, false, [&](Tessok_API& a) { return a.Tessok_API::SaveCalibrationValues(ch, kind, values) != 0; }, values); }
+uint8_t APIWriteStatusToEEProm(uint8_t index, int lane, int16_t item, double value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::WriteStatusToEEProm(lane, item, value); }); }
+uint32_t APIMonitor(uint8_t index, uint32_t ch, uint8_t item, double* value) { return Call(index, uint32_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Monitor(ch, item, value); }, value); }
+uint8_t APIWriteEEPROMAddress(uint8_t index, uint32_t address, uint16_t value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::WriteEEPROMAddress(address, static_cast<double>(value)); }); }
+uint32_t APIReadEEPROMAddress(uint8_t index, uint32_t address, uint16_t* value) { return Call(index, uint32_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ReadEEPROMAddress(address, value); }, value); }
+uint8_t APIWriteValueToEEPROM(uint8_t index, uint16_t address, uint16_t value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::WriteValueToEEPROM(address, value); }); }
+uint8_t APIReadValueFromEEPROM(uint8_t index, uint16_t address, uint16_t* value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ReadValueFromEEPROM(address, value); }, value); }
+bool APISaveOptimalSettings(uint8_t index, int a, int b, const double* values) { return Call(index, false, [&](Tessok_API& api) { return api.Tessok_API::SaveOptimalSettings(a, b, values); }, values); }
+bool APIReadOptimalSettings(uint8_t index, uint32_t a, uint32_t b, double* values) { return Call(index, false, [&](Tessok_API& api) { return api.Tessok_API::ReadOptimalSettings(a, b, values); }, values); }
 uint8_t APIOutputLevel(uint8_t /*index*/, int /*ch*/, double /*level*/) { return NotBuilt<uint8_t>(); }
 uint8_t APIInnerEyeLevel(uint8_t /*index*/, uint32_t /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
 uint8_t APIOuterEyeLevel(uint8_t /*index*/, uint32_t /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }

@@ -2,6 +2,7 @@
 // channel count and channel map.
 #include <cmath>
 
+#include "calibration/StatusItem.h"
 #include "core/Models.h"
 #include "core/Registers.h"
 #include "core/Tessok_API.h"
@@ -26,6 +27,7 @@ int Tessok_API::Connect(std::string ip) {
   if (hwLayer.sock != platform::kNoSocket) hwLayer.Disconnect();
   if (!hwLayer.Connect(ipAddress.c_str(), link::kInstrumentPort)) return 0;
 
+  calibration.SetFactoryDefaults();
   ReadBoardID();
   switch (const ModelInfo* info = FindModel(boardModel); info ? info->optionRead : OptionRead::None) {
     case OptionRead::BoardSubType: ReadBoardSubType(&boardSubType); break;
@@ -40,8 +42,10 @@ int Tessok_API::Connect(std::string ip) {
     case OptionRead::None: break;
   }
   SetChannelMap(boardModel);
+  LoadCalibrationValue();
 
   for (int ch = 0; ch < channelCount && ch < 16; ++ch) {
+    Monitor(static_cast<std::uint32_t>(ch), status::kLineRate, &lineRate[ch]);
     phaseStep[ch] = IsSixtyFourStepModel(boardModel) ? kSixtyFourStepPhaseStepPs : 1000.0 / (lineRate[ch] * 129.0);
   }
   for (int ch = 0; ch < channelCount && ch < 16; ++ch) {

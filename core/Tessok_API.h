@@ -77,6 +77,9 @@ class Tessok_API {
   virtual std::uint8_t AccessBoardRegister(std::uint8_t write, std::uint16_t bank, std::uint16_t reg,
                                            std::uint16_t* data);
 
+  // Reads a recorded per-lane setting (status item) of a channel.
+  virtual std::uint32_t Monitor(std::uint32_t channel, std::uint8_t item, double* value);
+
   // Raw temperature register 16 of a bank; 0.0 when the read failed.
   virtual double TempRead(int bank);
 
@@ -92,6 +95,11 @@ class Tessok_API {
   // Read-outs at a target BER: 1, or 0 with -1.0 stored when there is nothing
   // to measure. Horizontal results in ps, vertical ones in mV.
   virtual std::uint8_t GetTotalJitterAtBER(int ch, double ber, double* tj);
+
+  // Resets the level tables to pass-through conversions; always 1.
+  virtual int LoadDefaultCalibration();
+  // Uploads three lookup tables of 12 words (banks 0 to 2).
+  virtual int WriteLookupTables(const std::uint32_t* values);
 
   // Option reads of identification; each returns 1 when any of its reads succeeded.
   virtual std::uint8_t ReadOptionBits57(std::uint32_t* low, std::uint32_t* bit2, std::uint32_t* bit6,
@@ -109,11 +117,33 @@ class Tessok_API {
   virtual std::uint8_t WriteChipRegister(std::uint16_t bank, std::uint16_t addr, std::uint16_t value);
   virtual std::uint8_t ReadChipRegister(std::uint16_t bank, std::uint16_t addr, std::uint16_t* out);
 
+  // Wrappers of the calibration store's conversions.
+  virtual double ComputeLaneDelayConversion(int lane, std::uint32_t toCode, double x);
+  virtual double ComputeValueFromCodeA(std::uint32_t lane, int code, double sel);
+  virtual double ComputeCodeFromValueA(std::uint32_t lane, int value, double sel);
+  virtual double ComputeValueFromCodeB(std::uint32_t lane, int code, double sel);
+  virtual double ComputeCodeFromValueB(std::uint32_t lane, int value, double sel);
+
   // True when register 31 reads the board signature 0xCAFE.
   virtual bool CheckBoardSignature();
 
   virtual std::uint8_t GetEyeWidthAtBER(int ch, double ber, double* width);
   virtual std::uint8_t GetEyeHeightAtBER(int ch, double ber, double* height);
+
+  // Records a per-lane setting: one double at the lane's status item, 8 bytes
+  // with 10 ms after each. Lanes 0 to 15 and items 0 to 95 only.
+  virtual std::uint8_t WriteStatusToEEProm(int lane, std::int16_t item, double value);
+  // Writes a double at an EEPROM address, byte by byte (no waits).
+  virtual std::uint8_t WriteEEPROMAddress(std::uint32_t address, double value);
+  // The first two bytes of the 128-byte page at an address.
+  virtual std::uint32_t ReadEEPROMAddress(std::uint32_t address, std::uint16_t* value);
+  // Saves one kind of a channel's level calibration in the EEPROM.
+  virtual std::uint32_t SaveCalibrationValues(int channel, int kind, const double* values);
+  // Hands the level calibration to the application, lane after lane.
+  virtual int ReadCalibrationValues(double* out);
+  virtual std::uint8_t ReadStatusItem(int lane, std::uint16_t item, double* value);
+  // Loads the level calibration tables from the EEPROM (page reads); always 1.
+  virtual int LoadCalibrationValue();
 
   // The free-form parameter block: ten bytes, a 16-bit word, four bytes.
   virtual bool SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3,
@@ -135,6 +165,16 @@ class Tessok_API {
   virtual std::uint8_t readGateway(char* out);
   // Cuts text at every delimiter and converts each field like atoi.
   virtual std::vector<int> SplitToIntegers(std::string text, char delimiter);
+
+  // Optimal-settings records: five doubles at 0x9000 + 40 (4a + b), records
+  // ending at or below 0xFFFF only.
+  virtual bool SaveOptimalSettings(int a, int b, const double* values);
+  virtual bool ReadOptimalSettings(std::uint32_t a, std::uint32_t b, double* values);
+  // One double read byte by byte with 10 ms after each byte.
+  virtual std::uint8_t ReadEEPROMQword(std::uint16_t address, double* value);
+  // Raw 16-bit EEPROM access through registers 10 and 11 (whole words).
+  virtual std::uint8_t WriteValueToEEPROM(std::uint16_t address, std::uint16_t value);
+  virtual std::uint8_t ReadValueFromEEPROM(std::uint16_t address, std::uint16_t* value);
 
   // Device-register window 0x200/0x201; device 8 sits at a model-dependent bank offset.
   virtual std::uint8_t WriteDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg,

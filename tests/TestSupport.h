@@ -53,10 +53,11 @@ struct Rig {
     if (api().hwLayer.sock != platform::kNoSocket) APIDisconnect(index);
   }
   Tessok_API& api() { return g_apiInstances[index]; }
-  // Connects and forgets the packets of the connection sequence.
+  // Connects and forgets the packets and waits of the connection sequence.
   void Connect() {
     ASSERT_EQ(APIConnect(index, sim.Address().c_str()), 1);
     sim.ClearLog();
+    SleepRecorder::Waits().clear();
   }
   // The register accesses received, as (write, bank, reg, data) tuples.
   struct Access {

@@ -141,23 +141,6 @@ TEST(Connection, OtherModelsOptionWordsAreKept) {
   EXPECT_EQ(rig.api().option34, 9u);
 }
 
-TEST(Connection, PhaseStepFromLineRate) {
-  for (std::uint16_t model : {std::uint16_t{7652}, std::uint16_t{7792}, std::uint16_t{7822}, std::uint16_t{7841}}) {
-    Rig rig(model, 0, model);
-    rig.api().lineRate[0] = 25.78125;
-    rig.api().lineRate[1] = 0.0;
-    rig.Connect();
-    if (model == 7652) {
-      EXPECT_EQ(rig.api().phaseStep[0], 1000.0 / (25.78125 * 129.0));
-      EXPECT_TRUE(std::isinf(rig.api().phaseStep[1]));  // a recorded rate of 0
-    } else {
-      EXPECT_EQ(rig.api().phaseStep[0], 1.5625);
-      EXPECT_EQ(rig.api().phaseStep[1], 1.5625);
-    }
-    APIDisconnect(0);
-  }
-}
-
 TEST(Connection, ClearsEyeMapFlagsAndBathtubOfEachChannel) {
   Rig rig(7652);
   for (int ch = 0; ch < 6; ++ch) {

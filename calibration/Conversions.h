@@ -1,0 +1,29 @@
+// Conversions of doubles to register-sized integers.
+//
+// Calibration polynomials are evaluated in double and truncated to a code.
+// Coefficients read from an erased EEPROM are NaN, and a wild coefficient can
+// push a result far outside any integer range; a plain C++ conversion is
+// undefined in both cases. These helpers are defined for every input.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace tessok {
+
+// Rounds toward zero to a 32-bit signed integer. Values beyond the int32 range
+// (including the infinities) saturate to INT32_MIN or INT32_MAX; NaN gives
+// INT32_MIN, the "integer indefinite" value that the x86-64 truncating
+// conversion (cvttsd2si) produces, so a NaN code reads the same as it did when
+// this conversion was left to the processor.
+inline std::int32_t TruncateToInt32(double x) {
+  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  if (std::isnan(x)) return kMin;
+  if (x >= 2147483648.0) return kMax;   // 2^31
+  if (x <= -2147483649.0) return kMin;  // -2^31 - 1: everything above truncates into range
+  return static_cast<std::int32_t>(x);
+}
+
+}  // namespace tessok
