@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 #include "TestSupport.h"
@@ -185,11 +186,16 @@ TEST(Connection, ResetPartWayStillConnects) {
 }
 
 TEST(Connection, ConnectingAgainClosesTheEarlierSocket) {
+  auto openDescriptors = [] {
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+    return n;
+  };
   Rig rig(7652);
   ASSERT_EQ(APIConnect(0, rig.sim.Address().c_str()), 1);
+  const int afterFirst = openDescriptors();
   ASSERT_EQ(APIConnect(0, rig.sim.Address().c_str()), 1);
-  // The simulated instrument serves one connection at a time: the second is
-  // only served because the first was closed.
+  EXPECT_EQ(openDescriptors(), afterFirst);  // the earlier socket was closed, not leaked
   EXPECT_EQ(rig.sim.ConnectionCount(), 2);
   EXPECT_EQ(APIReadBoardID(0), 7652);
 }
