@@ -2,6 +2,7 @@
 // data register (11), and in 128-byte pages through the page-read command.
 #include <cstring>
 
+#include "calibration/EepromBytes.h"
 #include "calibration/EepromMap.h"
 #include "core/Tessok_API.h"
 #include "platform/Sleep.h"
@@ -31,19 +32,25 @@ std::uint32_t Tessok_API::ReadEEPROMAddress(std::uint32_t address, std::uint16_t
   return lastResult;
 }
 
-std::uint8_t Tessok_API::ReadEEPROMQword(std::uint16_t address, double* value) {
-  lastStatus = 1;
-  regScratch.word[0] = address;
+std::uint8_t eeprom::ReadDoubleBytewise(Tessok_API& api, std::uint16_t address, double* value) {
+  RegScratch& w = api.regScratch;
+  w.word[0] = address;
   std::uint8_t bytes[8];
+  std::uint8_t result = 1;
   for (int i = 0; i < 8; ++i) {
-    lastStatus &= hwLayer.AccessRegister(1, 0, eeprom::kAddressRegister, &regScratch.word[0]);
-    lastStatus &= hwLayer.AccessRegister(0, 0, eeprom::kDataRegister, &regScratch.word[2]);
-    bytes[i] = static_cast<std::uint8_t>(regScratch.word[2] & 0xFF);
+    result &= api.hwLayer.AccessRegister(1, 0, eeprom::kAddressRegister, &w.word[0]);
+    result &= api.hwLayer.AccessRegister(0, 0, eeprom::kDataRegister, &w.word[2]);
+    bytes[i] = static_cast<std::uint8_t>(w.word[2] & 0xFF);  // the low byte only
     platform::SleepMs(10);
-    ++regScratch.word[0];
+    ++w.word[0];
   }
-  std::memcpy(&regScratch.qword, bytes, 8);
+  std::memcpy(&w.qword, bytes, 8);
   std::memcpy(value, bytes, 8);
+  return result;
+}
+
+std::uint8_t Tessok_API::ReadEEPROMQword(std::uint16_t address, double* value) {
+  lastStatus = eeprom::ReadDoubleBytewise(*this, address, value);
   return lastStatus;
 }
 

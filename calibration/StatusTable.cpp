@@ -3,6 +3,7 @@
 // pause after every byte.
 #include <cstring>
 
+#include "calibration/EepromBytes.h"
 #include "calibration/EepromMap.h"
 #include "calibration/StatusItem.h"
 #include "core/Tessok_API.h"
@@ -53,19 +54,7 @@ std::uint8_t Tessok_API::WriteStatusToEEProm(int lane, std::int16_t item, double
 
 std::uint8_t Tessok_API::ReadStatusItem(int lane, std::uint16_t item, double* value) {
   if (!ValidItem(lane, item)) return 0;
-  regScratch.word[0] = StatusAddress(*this, lane, item);
-  std::uint8_t bytes[8];
-  std::uint8_t result = 1;
-  for (int i = 0; i < 8; ++i) {
-    result &= hwLayer.AccessRegister(1, 0, eeprom::kAddressRegister, &regScratch.word[0]);
-    result &= hwLayer.AccessRegister(0, 0, eeprom::kDataRegister, &regScratch.word[2]);
-    bytes[i] = static_cast<std::uint8_t>(regScratch.word[2] & 0xFF);
-    platform::SleepMs(10);
-    ++regScratch.word[0];
-  }
-  std::memcpy(&regScratch.qword, bytes, 8);
-  std::memcpy(value, bytes, 8);  // also when a transfer failed
-  return result;
+  return eeprom::ReadDoubleBytewise(*this, StatusAddress(*this, lane, item), value);
 }
 
 std::uint32_t Tessok_API::Monitor(std::uint32_t channel, std::uint8_t item, double* value) {

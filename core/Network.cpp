@@ -64,35 +64,38 @@ std::vector<int> Tessok_API::SplitToIntegers(std::string text, char delimiter) {
   return values;
 }
 
-std::uint8_t Tessok_API::ChangeIPConfiguration(const char* ip) {
-  std::string text = ToString(ip);
+namespace {
+
+// Writes a dotted text's two register words: the (a, b) word first when
+// abFirst, else the (c, d) word first. Returns the second write's result, or 0
+// without sending anything when the text is not a dotted quad.
+std::uint8_t WriteDotted(Tessok_API& api, const char* dotted, std::uint16_t abReg, std::uint16_t cdReg, bool abFirst) {
+  std::string text = ToString(dotted);
   if (!IsDottedQuad(text)) return 0;
-  std::vector<int> v = SplitToIntegers(text, '.');
+  std::vector<int> v = api.SplitToIntegers(text, '.');
   if (v.size() < 4) return 0;
   AddressWords w = WordsOf(v);
-  // The register with bytes a and b first, then c and d.
-  hwLayer.AccessRegister(1, 0, reg::kIpAddressAb, &w.ab);
-  return hwLayer.AccessRegister(1, 0, reg::kIpAddressCd, &w.cd);
+  if (abFirst) {
+    api.hwLayer.AccessRegister(1, 0, abReg, &w.ab);
+    return api.hwLayer.AccessRegister(1, 0, cdReg, &w.cd);
+  }
+  api.hwLayer.AccessRegister(1, 0, cdReg, &w.cd);
+  return api.hwLayer.AccessRegister(1, 0, abReg, &w.ab);
+}
+
+}  // namespace
+
+// The address goes higher register first; mask and gateway lower register first.
+std::uint8_t Tessok_API::ChangeIPConfiguration(const char* ip) {
+  return WriteDotted(*this, ip, reg::kIpAddressAb, reg::kIpAddressCd, true);
 }
 
 std::uint8_t Tessok_API::SetEthIPMask(const char* mask) {
-  std::string text = ToString(mask);
-  if (!IsDottedQuad(text)) return 0;
-  std::vector<int> v = SplitToIntegers(text, '.');
-  if (v.size() < 4) return 0;
-  AddressWords w = WordsOf(v);
-  hwLayer.AccessRegister(1, 0, reg::kIpMaskCd, &w.cd);
-  return hwLayer.AccessRegister(1, 0, reg::kIpMaskAb, &w.ab);
+  return WriteDotted(*this, mask, reg::kIpMaskAb, reg::kIpMaskCd, false);
 }
 
 std::uint8_t Tessok_API::SetEthIPGateway(const char* ip) {
-  std::string text = ToString(ip);
-  if (!IsDottedQuad(text)) return 0;
-  std::vector<int> v = SplitToIntegers(text, '.');
-  if (v.size() < 4) return 0;
-  AddressWords w = WordsOf(v);
-  hwLayer.AccessRegister(1, 0, reg::kIpGatewayCd, &w.cd);
-  return hwLayer.AccessRegister(1, 0, reg::kIpGatewayAb, &w.ab);
+  return WriteDotted(*this, ip, reg::kIpGatewayAb, reg::kIpGatewayCd, false);
 }
 
 namespace {
