@@ -1,5 +1,0 @@
-#include <gtest/gtest.h>
-
-#include "tessok/tessok.h"
-
-TEST(Smoke, Revision) { EXPECT_EQ(APIGetAPIRev(), 7324.0); }
