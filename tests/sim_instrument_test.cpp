@@ -284,8 +284,8 @@ TEST(SimInstrument, PageReadAnswersThe128BytesAtTheAddress) {
   sim.SetEepromBytes(end - 64, Zeros(64));
   Bytes tail = c.Exchange(Make({0xF1, 0x00, 0x01, 0x80, 0x00, 0xC0, 0xFF, 0x01, 0x00}));  // 0x1FFC0
   ASSERT_EQ(end, 0x20000u);
-  Bytes expected = Zeros(64);
-  expected.resize(128, 0xFF);
+  Bytes expected(128, 0xFF);
+  std::fill_n(expected.begin(), 64, std::uint8_t{0});
   EXPECT_EQ(tail, expected);
   // A seeded double is its 8 bytes, least significant first.
   sim.SeedDouble(0x9008, 1.0);
