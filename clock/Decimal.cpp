@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <iomanip>
 #include <locale>
@@ -119,7 +120,7 @@ Decimal Decimal::FromRaw(Raw raw) {
 }
 
 #define TESSOK_BID(v) ToBid((v).bits_[0], (v).bits_[1])
-#define TESSOK_RAW(b) Raw{(b).w[0], (b).w[1]}
+#define TESSOK_RAW(b) (Raw{(b).w[0], (b).w[1]})
 
 Decimal::Decimal() : bits_{0, static_cast<std::uint64_t>(kExponentBias) << 49} {}
 
@@ -391,6 +392,10 @@ double ParseDoubleClassic(const std::string& text) {
   std::from_chars_result r{p, std::errc::invalid_argument};
   if (p < end && *p != '+' && *p != '-') r = std::from_chars(p, end, value, std::chars_format::general);
   if (r.ec == std::errc::invalid_argument) throw std::invalid_argument("ParseDoubleClassic: no number");
-  if (r.ec == std::errc::result_out_of_range) throw std::out_of_range("ParseDoubleClassic: out of range of double");
+  // Like the standard conversion, a value that lands below the normal range
+  // (a subnormal result) counts as out of range too.
+  if (r.ec == std::errc::result_out_of_range || std::fpclassify(value) == FP_SUBNORMAL) {
+    throw std::out_of_range("ParseDoubleClassic: out of range of double");
+  }
   return negative ? -value : value;
 }

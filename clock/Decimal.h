@@ -48,9 +48,7 @@ struct DecimalRecord {
     Store32(4, hi);
   }
   void SetScale(std::uint8_t scale) { bytes[2] = scale; }
-  void SetSign(int sign) {
-    bytes[3] = static_cast<std::uint8_t>(sign < 0 ? (bytes[3] | 0x80u) : (bytes[3] & 0x7Fu));
-  }
+  void SetSign(int sign) { bytes[3] = static_cast<std::uint8_t>(sign < 0 ? (bytes[3] | 0x80u) : (bytes[3] & 0x7Fu)); }
 
   std::uint8_t bytes[16];
 
@@ -177,7 +175,7 @@ std::string FormatDecimalExact(Decimal x, int precision);
 // x through its text and a double: Decimal(double) of the text of
 // FormatDecimalExact(x, 28). Throws std::invalid_argument when the text holds
 // no number (a signalling NaN) and std::out_of_range when it is out of the
-// range of double.
+// range of double (above its largest value or below its smallest normal one).
 Decimal RoundDecimalThroughText(Decimal x);
 // Decimal text of the integer, no grouping.
 std::string IntToString(int value);
@@ -186,5 +184,6 @@ std::string IntToString(int value);
 // whatever locale the application has set: leading white space skipped,
 // optional sign, decimal or exponent form, "inf" and "nan". Throws
 // std::invalid_argument when no number can be read and std::out_of_range
-// when the value does not fit a double.
+// when the value does not fit a double: above its largest value, or below its
+// smallest normal value (a subnormal result), as the standard conversion does.
 double ParseDoubleClassic(const std::string& text);
