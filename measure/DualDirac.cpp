@@ -51,9 +51,8 @@ DualDirac::~DualDirac() = default;
 void DualDirac::ReserveFor(int n) {
   const std::size_t points = static_cast<std::size_t>(n) + kTailRoom;
   for (std::vector<double>* v :
-       {&leftPlateauBer, &leftPlateauX, &rightPlateauBer, &rightPlateauX, &leftCurveBer, &leftCurveX,
-        &rightCurveBer, &rightCurveX, &fitX, &fitBer, &leftFitX, &leftFitBer, &rightFitX, &rightFitBer,
-        &inputX, &inputBer}) {
+       {&leftPlateauBer, &leftPlateauX, &rightPlateauBer, &rightPlateauX, &leftCurveBer, &leftCurveX, &rightCurveBer,
+        &rightCurveX, &fitX, &fitBer, &leftFitX, &leftFitBer, &rightFitX, &rightFitBer, &inputX, &inputBer}) {
     v->reserve(points);
   }
   qTable.reserve(13);
@@ -186,7 +185,7 @@ bool DualDirac::LoadPoints(const double* x, const double* ber, int n) {
   return true;
 }
 
-bool DualDirac::CleanCurve(std::vector<double>& positions, std::vector<double>& bers) {
+bool DualDirac::CleanCurve(const std::vector<double>& positions, const std::vector<double>& bers) {
   if (positions.size() != bers.size()) return false;
   const std::size_t count = bers.size();
   // A BER that is not above 0 (zero, negative or not a number) counts as zero.
@@ -212,20 +211,22 @@ bool DualDirac::CleanCurve(std::vector<double>& positions, std::vector<double>& 
   }
   if (bestLength == 0 || tie) return false;
 
+  // The cleaned curve replaces the input pair. LoadPoints hands the input pair
+  // itself, so the copy runs forward: entry w is written only after entries w
+  // and beyond have been read.
+  inputX.resize(count);
+  inputBer.resize(count);
   std::size_t w = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    if (!isZero(i)) {
-      positions[w] = positions[i];
-      bers[w] = bers[i];
-      ++w;
-    } else if (i >= bestStart && i < bestStart + bestLength) {
-      positions[w] = positions[i];
-      bers[w] = 0.0;
-      ++w;
-    }
+    const bool inOpening = i >= bestStart && i < bestStart + bestLength;
+    if (isZero(i) && !inOpening) continue;
+    const double b = inOpening ? 0.0 : bers[i];
+    inputX[w] = positions[i];
+    inputBer[w] = b;
+    ++w;
   }
-  positions.resize(w);
-  bers.resize(w);
+  inputX.resize(w);
+  inputBer.resize(w);
   return true;
 }
 
@@ -265,7 +266,8 @@ bool DualDirac::FitDjRj() {
     j = 0;
     while (j + 1 < nr && !(rightFitBer[j + 1] >= level)) ++j;
     if (j + 1 >= nr) return false;
-    const double tR = OnSegment(rightFitX[j], rightFitBer[j], rightFitX[j + 1], rightFitBer[j + 1], level) / unitInterval;
+    const double tR =
+        OnSegment(rightFitX[j], rightFitBer[j], rightFitX[j + 1], rightFitBer[j + 1], level) / unitInterval;
 
     double q = 0.0;
     if (!LookupQ(level, &q)) return false;

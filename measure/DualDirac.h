@@ -47,10 +47,12 @@ class DualDirac {
   // fit points, split at the eye opening. False when the curve has no single
   // opening or fewer than two fit points on either side of it.
   bool LoadPoints(const double* x, const double* ber, int n);
-  // Keeps only the longest run of zero-BER points (the eye opening); the other
-  // zero points are dropped. False with no zero point or two longest runs.
-  // Works in place: on failure the two sequences are left as they were.
-  bool CleanCurve(std::vector<double>& positions, std::vector<double>& bers);
+  // Keeps only the longest run of zero-BER points (the eye opening) of the
+  // curve handed in and puts the result in inputX and inputBer; the other zero
+  // points are dropped. False, with inputX and inputBer left as they were,
+  // when there is no zero point or two runs share the longest length. The
+  // curve may be inputX and inputBer themselves.
+  bool CleanCurve(const std::vector<double>& positions, const std::vector<double>& bers);
   void FillQTable();
   // Estimates DJ and RJ from the closure at each BER level of the flanks.
   bool FitDjRj();

@@ -42,8 +42,8 @@ std::uint8_t NothingToMeasure(double* out) {
 
 // Finds the lower and upper crossings of target on the table. False when
 // either side has none: the read-outs then report nothing to measure.
-bool FindCrossings(Tessok_API& api, const double* table, CrossingRoad road, double target,
-                   double* lower, double* upper) {
+bool FindCrossings(Tessok_API& api, const double* table, CrossingRoad road, double target, double* lower,
+                   double* upper) {
   double left = -1.0;
   for (int i = 1; i <= road.lastLeft; ++i) {
     if (table[i] >= target && target >= table[i + 1] && table[i + 1] != 0.0) {
