@@ -12,6 +12,9 @@ namespace {
 // The output-divider search counts R in an unsigned 32-bit counter; past the
 // largest even value it wraps to 0 and would repeat the same trials forever.
 constexpr std::uint32_t kMaxR = 0xFFFFFFFEu;
+// The input dividers P0, P2 and P3 are 48-bit register fields. Counting P up
+// to a value beyond them would take longer than any caller waits.
+constexpr std::uint64_t kMaxP = (std::uint64_t{1} << 48) - 1;
 constexpr std::uint64_t kTwo31 = 0x80000000ull;
 constexpr std::uint64_t kNDen = 0xA0000000ull;  // N_DEN of both output dividers
 
@@ -22,9 +25,7 @@ bool IsFinite(const Decimal& x) { return (x - x) == Decimal(std::int32_t{0}); }
 Decimal Product(std::uint64_t r, const Decimal& fout) { return Decimal(r) * fout; }
 
 // floor(x x 10^places) / 10^places.
-Decimal Truncate(const Decimal& x, std::uint64_t scale) {
-  return D((x * D(scale)).ToUInt64(true)) / D(scale);
-}
+Decimal Truncate(const Decimal& x, std::uint64_t scale) { return D((x * D(scale)).ToUInt64(true)) / D(scale); }
 
 // The smallest even R (2 to kMaxR) whose product R x fout, rounded as the
 // search forms it, reaches threshold; 0 when there is none. fout is positive
@@ -45,12 +46,12 @@ std::uint32_t FirstEvenRAtLeast(const Decimal& fout, const Decimal& threshold) {
 
 // One trial of an output divider R.
 struct Trial {
-  Decimal fn;                  // R x fout
-  Decimal m;                   // Fn / Fpfd
-  std::uint64_t floorFn = 0;   // valid inside the window
-  bool beyond = false;         // Fn past the window's upper end: so is every larger R
-  bool accepted = false;       // passes every rejection test
-  bool lowerOk = false;        // passes the tests that, within one floor(Fn), hold from some R on
+  Decimal fn;                 // R x fout
+  Decimal m;                  // Fn / Fpfd
+  std::uint64_t floorFn = 0;  // valid inside the window
+  bool beyond = false;        // Fn past the window's upper end: so is every larger R
+  bool accepted = false;      // passes every rejection test
+  bool lowerOk = false;       // passes the tests that, within one floor(Fn), hold from some R on
 };
 
 // DSPLL A: the closed window 710 <= floor(Fn) <= 1420.
@@ -195,7 +196,7 @@ double SI5346_API::ComputeDecimalFraction(double x, double* denominator) {
   std::string digits = FormatFixedTrimmed(rounded, 9);
   std::int64_t keyWhole = static_cast<std::int64_t>(xr);
   std::string key = (keyWhole <= std::numeric_limits<int>::max() ? IntToString(static_cast<int>(keyWhole))
-                                                                  : std::to_string(keyWhole)) +
+                                                                 : std::to_string(keyWhole)) +
                     ".";
   std::size_t at = digits.find(key);
   if (at != std::string::npos) digits.erase(at, key.size());
@@ -206,7 +207,11 @@ double SI5346_API::ComputeDecimalFraction(double x, double* denominator) {
 }
 
 bool SI5346_API::ComputePlan(double* f1, double* f2, double* f3, double* f4, std::uint32_t mode, int boardId) {
-  if (f1 == nullptr || f2 == nullptr || f3 == nullptr || f4 == nullptr) return false;
+  if (f1 == nullptr || f2 == nullptr || f3 == nullptr || f4 == nullptr) {
+    addresses.clear();
+    values.clear();
+    return false;
+  }
   Decimal d1(*f1);
   Decimal d2(*f2);
   Decimal d3(*f3);
@@ -244,7 +249,7 @@ bool SI5346_API::ComputePlanDecimal(Decimal* f1, Decimal* f2, Decimal* f3, Decim
     std::uint64_t lo = half.ToUInt64(floorRule);
     std::uint64_t hi = top.ToUInt64(floorRule);
     a.p = lo > 1 ? lo : 1;
-    if (a.p > hi) return false;
+    if (a.p > hi || a.p > kMaxP) return false;
     a.fpfd = fin / D(a.p);
     SearchA search{fout, a.fpfd, a.fpfd.ToInt64(true) >= 1};
     if (!search.fpfdOk) return false;  // rejects every R
@@ -291,7 +296,7 @@ bool SI5346_API::ComputePlanDecimal(Decimal* f1, Decimal* f2, Decimal* f3, Decim
     if (half < D(0)) {
       b.p = 1;
     } else {
-      if (!(half < D(std::uint64_t{1} << 62))) return false;  // would count for ever
+      if (!(half < D(kMaxP))) return false;  // P would not fit its field
       b.p = half.ToUInt64(true) + 1;
     }
     if (top <= D(b.p)) return false;  // no P fits below the upper bound
@@ -336,10 +341,8 @@ bool SI5346_API::ComputePlanDecimal(Decimal* f1, Decimal* f2, Decimal* f3, Decim
   fields.wordB = wordB;
 
   // Achieved frequencies, once through double.
-  Decimal achievedA(
-      (a.fpfd * D(a.mNum) / D(static_cast<std::uint64_t>(a.r) * a.mDen)).ToDouble());
-  Decimal achievedB(
-      (b.fpfd * D(b.mNum) / D(static_cast<std::uint64_t>(b.r) * b.mDen)).ToDouble());
+  Decimal achievedA((a.fpfd * D(a.mNum) / D(static_cast<std::uint64_t>(a.r) * a.mDen)).ToDouble());
+  Decimal achievedB((b.fpfd * D(b.mNum) / D(static_cast<std::uint64_t>(b.r) * b.mDen)).ToDouble());
 
   AppendClockRegisterList(fields, addresses, values);
   if (setF1) *f1 = std::int32_t{50};

@@ -21,9 +21,10 @@
 //
 // "No plan": a mode other than 0, 1 and 2, or a request for which no divider
 // setting exists (an input at or below about 0.008 MHz, below about 1 MHz in
-// effect, NaN or infinite frequencies, an output no even R brings into the
-// window) leaves both register lists empty and the frequencies as they were,
-// and the planning call returns false.
+// effect, or so large that its input divider P passes its 48-bit field; NaN
+// or infinite frequencies; an output no even R up to 0xFFFFFFFE brings into
+// the window) leaves both register lists empty and the frequencies as they
+// were, and the planning call returns false.
 #pragma once
 
 #include <cstdint>
@@ -50,8 +51,7 @@ class SI5346_API {
   // The plan. Modes: 0 (DSPLL A from input 0 at f1, the clock-file plan),
   // 1 (both DSPLLs from f3, the synthesizer line rates), 2 (DSPLL B from
   // input 3). Returns true when a plan was made.
-  virtual bool ComputePlanDecimal(Decimal* f1, Decimal* f2, Decimal* f3, Decimal* f4, std::uint32_t mode,
-                                  int boardId);
+  virtual bool ComputePlanDecimal(Decimal* f1, Decimal* f2, Decimal* f3, Decimal* f4, std::uint32_t mode, int boardId);
 
   std::string label;                     // not used
   std::vector<std::uint16_t> addresses;  // register plan: chip register addresses
