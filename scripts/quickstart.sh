@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Starts a simulated instrument on a loopback address, runs the quickstart
-# example against it and stops the instrument again.
+# Builds the quickstart example and the simulated instrument, starts the
+# instrument on a loopback address, runs the example against it and stops the
+# instrument again. Installs what is missing first (scripts/deps.sh).
 # Usage: scripts/quickstart.sh [build-directory]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-if [ ! -x "$build/examples/quickstart" ] || [ ! -x "$build/tessok-sim" ]; then
+scripts/deps.sh
+if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" >/dev/null
-  cmake --build "$build" -j"$(nproc)" --target quickstart tessok-sim
 fi
+cmake --build "$build" -j"$(nproc)" --target quickstart tessok-sim >/dev/null
 address=127.0.9.1
 fifo=$(mktemp -u)
 mkfifo "$fifo"
