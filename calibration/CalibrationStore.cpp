@@ -5,6 +5,8 @@
 #include <type_traits>
 
 #include "calibration/Conversions.h"
+#include "core/Lanes.h"
+#include "core/Models.h"
 
 // The store lives in the zero-filled storage of its instrument object and is
 // copied as plain bytes to and from the EEPROM tables.
@@ -13,9 +15,11 @@ static_assert(std::is_standard_layout_v<CalibrationStore>);
 
 namespace {
 
+using tessok::IsLane;
+using tessok::LevelConversion;
+using tessok::ModelInfo;
+using tessok::ModelRow;
 using tessok::TruncateToInt32;
-
-constexpr int kLanes = 16;
 
 // c[0] is the coefficient of x^degree, c[degree] the constant term. The terms
 // are summed from the highest power down, each power taken with std::pow.
@@ -25,16 +29,10 @@ double PolyHighFirst(const double* c, int degree, double x) {
   return sum;
 }
 
-bool IsSwingFamily(std::uint32_t model) {
-  return model == 7592 || model == 7621 || model == 7668 || model == 7837;
-}
-
 // Swing-family tables: eight entries per lane, quadratic at element 5k or, on
-// 7621 and 7837 with register 14 reading 3, cubic at element 6k.
-int SwingLevelCode(const double* laneRow, std::uint32_t model, int entry, double level,
-                   std::uint16_t reg14) {
-  if ((model == 7621 || model == 7837) && reg14 == 3)
-    return TruncateToInt32(PolyHighFirst(laneRow + 6 * entry, 3, level));
+// the boards with the cubic form and register 14 reading 3, cubic at element 6k.
+int SwingLevelCode(const double* laneRow, const ModelInfo& model, int entry, double level, std::uint16_t reg14) {
+  if (model.cubicSwingForm && reg14 == 3) return TruncateToInt32(PolyHighFirst(laneRow + 6 * entry, 3, level));
   return TruncateToInt32(PolyHighFirst(laneRow + 5 * entry, 2, level));
 }
 
@@ -61,24 +59,26 @@ int BreakPointCode(const double* b, double level) {
   return 100;
 }
 
-// Models 7822 (option code B 0, 2, 3), 7841 and the generic models share the
-// five-element rows of levelLowRate / levelHighRate.
+// The row form boards share the five-element rows of levelLowRate /
+// levelHighRate: a quartic or five break points, a quadratic, or (7822) a
+// quadratic unless option code B is 1.
 //
 // Model 7780 with option code C 1 keeps its instrument's tables in lanes 4 to
 // 7 while its channels use lanes 0 to 3. Its break points are taken from the
-// lane's own row, as on every other generic model: the same row whose element
+// lane's own row, as on every other row-form model: the same row whose element
 // 2 chose the break-point form, and the row the quartic form reads, so both
 // forms convert from one well-defined set of values (the factory defaults
 // unless the application stores break points there).
-int RowLevelCode(const double* row, std::uint32_t model, std::uint32_t optionB, double level) {
-  if (model == 7822) {
-    if (optionB == 0 || optionB == 2 || optionB == 3)
-      return TruncateToInt32(PolyHighFirst(row, 2, level));
-    return TruncateToInt32(PolyHighFirst(row, 4, level));
+int RowLevelCode(const double* row, const ModelInfo& model, std::uint32_t optionB, double level) {
+  switch (model.levelConversion) {
+    case LevelConversion::Option7822:
+      if (optionB == 0 || optionB == 2 || optionB == 3) return TruncateToInt32(PolyHighFirst(row, 2, level));
+      return TruncateToInt32(PolyHighFirst(row, 4, level));
+    case LevelConversion::Quadratic: return TruncateToInt32(PolyHighFirst(row, 2, level));
+    default:
+      if (row[2] > 30.0) return BreakPointCode(row, level);
+      return TruncateToInt32(PolyHighFirst(row, 4, level));
   }
-  if (model == 7841) return TruncateToInt32(PolyHighFirst(row, 2, level));
-  if (row[2] > 30.0) return BreakPointCode(row, level);
-  return TruncateToInt32(PolyHighFirst(row, 4, level));
 }
 
 // Entry k of a code or value table answers to sel = k + 1 rounded half up:
@@ -110,45 +110,47 @@ double ValueFromCode(const double (&table)[4][30][4], int lane, double code, dou
 }
 
 int AuxCode(const CalibrationRow (&table)[16][10], int lane, int band, double x) {
-  if (lane < 0 || lane >= kLanes || band < 0 || band >= 10) return 0;
+  if (!IsLane(lane) || band < 0 || band >= 10) return 0;
   return TruncateToInt32(PolyHighFirst(table[lane][band].c, 4, x));
 }
 
 }  // namespace
 
-int CalibrationStore::ComputeLevelCodeHighRate(std::uint32_t model, std::uint32_t /*optionC*/,
-                                               std::uint32_t optionB, std::uint32_t pam4,
-                                               std::uint32_t swing, int lane, double level,
+int CalibrationStore::ComputeLevelCodeHighRate(std::uint32_t model, std::uint32_t /*optionC*/, std::uint32_t optionB,
+                                               std::uint32_t pam4, std::uint32_t swing, int lane, double level,
                                                std::uint16_t reg14) const {
-  if (lane < 0 || lane >= kLanes) return 0;
-  if (IsSwingFamily(model)) {
-    // PAM4 lanes use the even entries, NRZ lanes the odd ones; an unknown
-    // swing falls back to entry 0 whatever the mode.
-    const int s = SwingIndex(swing);
-    const int entry = s < 0 ? 0 : 2 * s + (pam4 == 1 ? 0 : 1);
-    return SwingLevelCode(levelBySwing[lane], model, entry, level, reg14);
+  if (!IsLane(lane)) return 0;
+  const ModelInfo& row = ModelRow(model);
+  switch (row.levelConversion) {
+    case LevelConversion::Swing: {
+      // PAM4 lanes use the even entries, NRZ lanes the odd ones; an unknown
+      // swing falls back to entry 0 whatever the mode.
+      const int s = SwingIndex(swing);
+      const int entry = s < 0 ? 0 : 2 * s + (pam4 == 1 ? 0 : 1);
+      return SwingLevelCode(levelBySwing[lane], row, entry, level, reg14);
+    }
+    case LevelConversion::AltCubic:
+      // Two cubic entries of six elements, chosen by the PAM4 flag; a flag other
+      // than 0 or 1 names no entry.
+      if (pam4 > 1) return 0;
+      return TruncateToInt32(PolyHighFirst(levelHighRateAlt[lane] + 6 * pam4, 3, level));
+    default: return RowLevelCode(levelHighRate[lane], row, optionB, level);
   }
-  if (model == 7746 || model == 7769) {
-    // Two cubic entries of six elements, chosen by the PAM4 flag; a flag other
-    // than 0 or 1 names no entry.
-    if (pam4 > 1) return 0;
-    return TruncateToInt32(PolyHighFirst(levelHighRateAlt[lane] + 6 * pam4, 3, level));
-  }
-  return RowLevelCode(levelHighRate[lane], model, optionB, level);
 }
 
-int CalibrationStore::ComputeLevelCodeLowRate(std::uint32_t model, std::uint32_t /*optionC*/,
-                                              std::uint32_t optionB, std::uint32_t swing,
-                                              int lane, double level, std::uint16_t reg14) const {
-  if (lane < 0 || lane >= kLanes) return 0;
-  if (IsSwingFamily(model)) {
-    const int s = SwingIndex(swing);
-    const int entry = s < 0 ? 0 : 2 * s;
-    return SwingLevelCode(levelBySwing[lane], model, entry, level, reg14);
+int CalibrationStore::ComputeLevelCodeLowRate(std::uint32_t model, std::uint32_t /*optionC*/, std::uint32_t optionB,
+                                              std::uint32_t swing, int lane, double level, std::uint16_t reg14) const {
+  if (!IsLane(lane)) return 0;
+  const ModelInfo& row = ModelRow(model);
+  switch (row.levelConversion) {
+    case LevelConversion::Swing: {
+      const int s = SwingIndex(swing);
+      const int entry = s < 0 ? 0 : 2 * s;
+      return SwingLevelCode(levelBySwing[lane], row, entry, level, reg14);
+    }
+    case LevelConversion::AltCubic: return TruncateToInt32(PolyHighFirst(levelLowRateAlt[lane], 3, level));
+    default: return RowLevelCode(levelLowRate[lane], row, optionB, level);
   }
-  if (model == 7746 || model == 7769)
-    return TruncateToInt32(PolyHighFirst(levelLowRateAlt[lane], 3, level));
-  return RowLevelCode(levelLowRate[lane], model, optionB, level);
 }
 
 int CalibrationStore::ComputeAuxAmplitudeACode(int lane, int band, double x) const {
@@ -168,10 +170,9 @@ int CalibrationStore::ComputeAuxGlobalLevelCode(int band, double x) const {
   return TruncateToInt32(PolyHighFirst(auxGlobalLevel[band].c, 4, x));
 }
 
-double CalibrationStore::ComputeThresholdStep(std::uint32_t model, int lane, double /*level*/,
-                                              double rateGbps) const {
-  if (model == 7822 || model == 7841) {
-    if (lane < 0 || lane >= kLanes) return 0.0;
+double CalibrationStore::ComputeThresholdStep(std::uint32_t model, int lane, double /*level*/, double rateGbps) const {
+  if (ModelRow(model).measuredThresholdStep) {
+    if (!IsLane(lane)) return 0.0;
     return thresholdStepMeasured[lane];
   }
   // The polynomial is stored lowest power first; its terms are added from c8
@@ -181,8 +182,8 @@ double CalibrationStore::ComputeThresholdStep(std::uint32_t model, int lane, dou
   return sum;
 }
 
-double CalibrationStore::ComputeDelayConversion(std::uint32_t model, bool alt, double rateGbps,
-                                                int toCode, double x) const {
+double CalibrationStore::ComputeDelayConversion(std::uint32_t model, bool alt, double rateGbps, int toCode,
+                                                double x) const {
   if (std::isnan(rateGbps)) {
     // No set matches a NaN rate: nothing is summed, and the code-to-delay form
     // still divides that empty sum by the (NaN) unit interval.
@@ -191,7 +192,7 @@ double CalibrationStore::ComputeDelayConversion(std::uint32_t model, bool alt, d
   const double ui = 1000.0 / rateGbps;
   const bool high = rateGbps >= 18.0;
   int set = toCode != 0 ? (high ? 3 : 2) : (high ? 1 : 0);
-  if (model == 7792) set += alt ? 8 : 4;
+  if (ModelRow(model).ownDelaySets) set += alt ? 8 : 4;
   if (toCode != 0) return PolyHighFirst(delayPoly[set], 5, x * ui);
   return PolyHighFirst(delayPoly[set], 5, x) / ui;
 }
@@ -213,11 +214,11 @@ double CalibrationStore::ComputeValueFromCodeB(int lane, double code, double sel
 }
 
 int CalibrationStore::ComputeQuarticA(int lane, double x) const {
-  if (lane < 0 || lane >= kLanes) return 0;
+  if (!IsLane(lane)) return 0;
   return TruncateToInt32(PolyHighFirst(quarticA[lane], 4, x));
 }
 
 double CalibrationStore::ComputeQuarticB(int lane, double x) const {
-  if (lane < 0 || lane >= kLanes) return 0.0;
+  if (!IsLane(lane)) return 0.0;
   return static_cast<double>(TruncateToInt32(PolyHighFirst(quarticB[lane], 4, x)));
 }

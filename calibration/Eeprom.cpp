@@ -10,17 +10,21 @@
 using namespace tessok;
 
 std::uint8_t Tessok_API::WriteEEPROMAddress(std::uint32_t address, double value) {
-  std::memcpy(eepromBytes, &value, 8);
+  return eeprom::WriteDoubleBytewise(*this, address, value, 0);
+}
+
+std::uint8_t eeprom::WriteDoubleBytewise(Tessok_API& api, std::uint32_t address, double value, std::uint32_t waitMs) {
+  std::memcpy(api.eepromBytes, &value, 8);
+  RegScratch& w = api.regScratch;
   std::uint8_t result = 1;
   for (std::uint32_t i = 0; i < 8; ++i) {
-    // The bank is taken per byte, so a double that crosses 0x10000 continues in
-    // bank 1 instead of wrapping to the start of the EEPROM.
     const std::uint32_t at = address + i;
-    const std::uint16_t bank = at >= eeprom::kBankBoundary ? 1 : 0;
-    regScratch.word[0] = static_cast<std::uint16_t>(at & 0xFFFF);
-    result &= hwLayer.AccessRegister(1, bank, eeprom::kAddressRegister, &regScratch.word[0]);
-    regScratch.word[2] = eepromBytes[i];
-    result &= hwLayer.AccessRegister(1, bank, eeprom::kDataRegister, &regScratch.word[2]);
+    const std::uint16_t bank = at >= kBankBoundary ? 1 : 0;
+    w.word[0] = static_cast<std::uint16_t>(at & 0xFFFF);
+    result &= api.hwLayer.AccessRegister(1, bank, kAddressRegister, &w.word[0]);
+    w.word[2] = api.eepromBytes[i];
+    result &= api.hwLayer.AccessRegister(1, bank, kDataRegister, &w.word[2]);
+    if (waitMs != 0) platform::SleepMs(waitMs);
   }
   return result;
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "calibration/CalibrationStore.h"
+#include "calibration/ThresholdStep.h"
 
 namespace {
 
@@ -38,11 +39,6 @@ constexpr double kLevelHighRate[4][5] = {
 // Quartic B of lanes 0 to 3, c4 .. c0.
 constexpr double kQuarticB[5] = {1.88531951723151e-13, -1.61204759347748e-09,
                                  4.81802653572858e-06, -0.00584734214407818, 2.51217268574609};
-
-// Millivolts per threshold step against line rate in Gb/s, c0 .. c8.
-constexpr double kThresholdStepPoly[9] = {6.495886904, 4.609947052,  -3.130113801,
-                                          0.777132962, -0.095490271, 0.006382248,
-                                          -0.000235087, 4.47347e-06, -3.42852e-08};
 
 // Delay quintics, c5 .. c0. Sets 0/1: code to delay below / from 18 Gb/s;
 // 2/3: delay to code; 4 to 7 the same four on model 7792, 8 to 11 on model
@@ -137,7 +133,7 @@ void CalibrationStore::SetFactoryDefaults() {
     }
   }
 
-  for (int i = 0; i < 9; ++i) thresholdStepPoly[i] = kThresholdStepPoly[i];
+  for (int i = 0; i < 9; ++i) thresholdStepPoly[i] = tessok::calibration::kThresholdStepPoly[i];
   for (int set = 0; set < 12; ++set)
     for (int i = 0; i < 6; ++i) delayPoly[set][i] = kDelayPoly[set][i];
 

@@ -53,7 +53,6 @@ inline constexpr int kRateFlag52 = 52;
 inline constexpr int kTap0 = 54;                // taps 0 to 6 at 54 to 60
 inline constexpr int kDspMode = 68;
 
-inline constexpr int kItemCount = 96;
-inline constexpr int kLaneCount = 16;
+inline constexpr int kItemCount = 96;  // per lane; the lanes are tessok::kLaneCount
 
 }  // namespace tessok::status

@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+#include "core/Models.h"
+
 namespace {
 
 // Where the value of one body entry comes from: a fixed byte, or byte `byte`
@@ -252,7 +254,7 @@ consteval Body BuildBody(int mode) {
 constexpr Body kBodies[3] = {BuildBody(0), BuildBody(1), BuildBody(2)};
 
 std::uint8_t BoardValue(int boardId) {
-  return (boardId == 7828 || boardId == 7698 || boardId == 7758) ? 0x00 : 0x04;
+  return tessok::ModelRow(static_cast<std::uint32_t>(boardId)).clockPlanBoardValue;
 }
 
 std::uint16_t SlotValue(const Slot& slot, const ClockPlanFields& plan) {

@@ -6,6 +6,7 @@
 
 #include "clock/ClockRegisterList.h"
 #include "clock/Decimal.h"
+#include "core/Models.h"
 
 namespace {
 
@@ -230,7 +231,7 @@ bool SI5346_API::ComputePlanDecimal(Decimal* f1, Decimal* f2, Decimal* f3, Decim
   values.clear();
   if (mode > 2 || f1 == nullptr || f2 == nullptr || f3 == nullptr || f4 == nullptr) return false;
 
-  const bool setF1 = mode == 0 && boardId != 7828;
+  const bool setF1 = mode == 0 && !tessok::ModelRow(static_cast<std::uint32_t>(boardId)).planSkipsF1;
   const Decimal finA = mode == 0 ? (setF1 ? Decimal(std::int32_t{50}) : *f1) : *f3;
   const Decimal& finB = *f3;
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "calibration/StatusItem.h"
+#include "core/Lanes.h"
 #include "core/Models.h"
 #include "core/Registers.h"
 #include "core/Tessok_API.h"
@@ -29,7 +30,7 @@ int Tessok_API::Connect(std::string ip) {
 
   calibration.SetFactoryDefaults();
   ReadBoardID();
-  switch (const ModelInfo* info = FindModel(boardModel); info ? info->optionRead : OptionRead::None) {
+  switch (ModelRow(boardModel).optionRead) {
     case OptionRead::BoardSubType: ReadBoardSubType(&boardSubType); break;
     case OptionRead::Regs33And30: ReadOptionRegs33And30(&option33, &option30); break;
     case OptionRead::Flags31To38: ReadOptionFlags31To38(&optionCodeC, &remapLane3, &option33Is12, &option38Set); break;
@@ -44,11 +45,11 @@ int Tessok_API::Connect(std::string ip) {
   SetChannelMap(boardModel);
   LoadCalibrationValue();
 
-  for (int ch = 0; ch < channelCount && ch < 16; ++ch) {
+  for (int ch = 0; ch < channelCount && ch < kLaneCount; ++ch) {
     Monitor(static_cast<std::uint32_t>(ch), status::kLineRate, &lineRate[ch]);
-    phaseStep[ch] = IsSixtyFourStepModel(boardModel) ? kSixtyFourStepPhaseStepPs : 1000.0 / (lineRate[ch] * 129.0);
+    phaseStep[ch] = board.row->sixtyFourStep ? kSixtyFourStepPhaseStepPs : 1000.0 / (lineRate[ch] * 129.0);
   }
-  for (int ch = 0; ch < channelCount && ch < 16; ++ch) {
+  for (int ch = 0; ch < channelCount && ch < kLaneCount; ++ch) {
     eyeMapValid[ch] = 0;
     for (double& ber : bathtubBer[ch]) ber = 0.0;
   }
@@ -81,19 +82,33 @@ int Tessok_API::SetChannelMap(std::uint32_t model) {
     const ModelInfo* byBoard = FindModel(boardModel);
     if (byBoard != nullptr && byBoard->fromBoardModel) info = byBoard;
   }
-  if (info == nullptr) return 1;  // unknown model: 4 channels, map unchanged
+  if (info == nullptr) {  // unknown model: 4 channels, map unchanged
+    RefreshBoardTraits();
+    return 1;
+  }
 
   std::int32_t channels = info->channels;
   std::int32_t entries = info->mapEntries;
-  if (info->model == 7653 && (boardSubType == 2 || boardSubType == 3)) {
-    hwLayer.AccessRegister(0, 0, reg::kOption32, &regScratch.word[6]);
-    if ((regScratch.word[6] >> 8) == 1) channels = entries = 8;
-  } else if (info->model == 7746 && option34 == 1) {
-    channels = entries = 8;
+  switch (info->eightChannel) {
+    case EightChannelRule::SubTypeAndReg32:
+      if (boardSubType == 2 || boardSubType == 3) {
+        hwLayer.AccessRegister(0, 0, reg::kOption32, &regScratch.word[6]);
+        if ((regScratch.word[6] >> 8) == 1) channels = entries = 8;
+      }
+      break;
+    case EightChannelRule::Option34:
+      if (option34 == 1) channels = entries = 8;
+      break;
+    case EightChannelRule::None: break;
   }
   channelCount = channels;
   for (std::int32_t i = 0; i < entries; ++i) channelMap[i] = static_cast<std::uint32_t>(i);
+  RefreshBoardTraits();
   return 1;
+}
+
+void Tessok_API::RefreshBoardTraits() {
+  board = MakeBoardTraits({boardModel, channelCount, option31, optionCodeC, remapLane3, remapLane1});
 }
 
 std::uint8_t Tessok_API::ReadOptionBits57(std::uint32_t* low, std::uint32_t* bit2, std::uint32_t* bit6,

@@ -78,7 +78,8 @@ std::uint8_t Tessok_API::WriteChipRegister(std::uint16_t bank, std::uint16_t add
   regScratch.word[0] = addr;
   std::uint8_t result = hwLayer.AccessRegister(1, bank, reg::kChipWindowAddress, &regScratch.word[0]);
   regScratch.word[6] = value;
-  result = static_cast<std::uint8_t>(result | hwLayer.AccessRegister(1, bank, reg::kChipWindowData, &regScratch.word[6]));
+  result =
+      static_cast<std::uint8_t>(result | hwLayer.AccessRegister(1, bank, reg::kChipWindowData, &regScratch.word[6]));
   return result;
 }
 
@@ -90,32 +91,25 @@ std::uint8_t Tessok_API::ReadChipRegister(std::uint16_t bank, std::uint16_t addr
 }
 
 bool Tessok_API::SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3,
-                                     std::uint8_t a4, std::uint8_t a5, std::uint8_t a6, std::uint8_t a7, std::uint8_t a8,
-                                     std::uint8_t a9, std::uint16_t word, std::uint8_t b0, std::uint8_t b1,
-                                     std::uint8_t b2, std::uint8_t b3) {
+                                     std::uint8_t a4, std::uint8_t a5, std::uint8_t a6, std::uint8_t a7,
+                                     std::uint8_t a8, std::uint8_t a9, std::uint16_t word, std::uint8_t b0,
+                                     std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
   return hwLayer.SendExtendedCommand(a0, a1, a2, a3, a4, a5, a6, a7, a8, a9, word, b0, b1, b2, b3);
 }
 
 namespace {
 
 // Device 8 sits a few banks above the lane on the boards that carry it.
-std::uint16_t DeviceBank(std::uint32_t model, std::uint16_t bank, std::uint16_t device) {
+std::uint16_t DeviceBank(const Tessok_API& api, std::uint16_t bank, std::uint16_t device) {
   if (device != 8) return bank;
-  switch (model) {
-    case 7621:
-    case 7837:
-    case 7746: return static_cast<std::uint16_t>(bank + 2);
-    case 7592: return static_cast<std::uint16_t>(bank + 1);
-    case 7668: return static_cast<std::uint16_t>(bank + 4);
-    default: return bank;
-  }
+  return static_cast<std::uint16_t>(bank + api.board.row->deviceBankOffset);
 }
 
 }  // namespace
 
 std::uint8_t Tessok_API::WriteDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg,
                                              std::uint16_t value) {
-  std::uint16_t b = DeviceBank(boardModel, bank, device);
+  std::uint16_t b = DeviceBank(*this, bank, device);
   regScratch.word[0] = reg;
   AccessBoardRegister(1, b, reg::kDeviceWindowAddress, &regScratch.word[0]);
   std::uint16_t data = value;
@@ -123,7 +117,7 @@ std::uint8_t Tessok_API::WriteDeviceRegister(std::uint16_t bank, std::uint16_t d
 }
 
 std::uint16_t Tessok_API::ReadDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg) {
-  std::uint16_t b = DeviceBank(boardModel, bank, device);
+  std::uint16_t b = DeviceBank(*this, bank, device);
   regScratch.word[0] = reg;
   AccessBoardRegister(1, b, reg::kDeviceWindowAddress, &regScratch.word[0]);
   std::uint16_t data = 0;

@@ -2,35 +2,110 @@
 
 namespace tessok {
 
+const ModelInfo kDefaultModel{};
+
 namespace {
 
 constexpr ModelInfo kModels[] = {
-    {7653, OptionRead::BoardSubType, 4, 4, false},  // 8 channels on sub-types 2 and 3 with register 32 high byte 1
-    {7652, OptionRead::None, 4, 4, false},
-    {7733, OptionRead::Regs33And30, 4, 4, false},
-    {7609, OptionRead::None, 4, 4, false},
-    {7726, OptionRead::None, 4, 4, false},
-    {7760, OptionRead::None, 4, 4, false},
-    {7775, OptionRead::Flags31To38, 4, 4, false},
-    {7792, OptionRead::Flags30And31, 4, 4, false},
-    {7592, OptionRead::None, 2, 8, false},
-    {7621, OptionRead::None, 4, 8, false},
-    {7668, OptionRead::Reg31, 8, 8, false},
-    {7837, OptionRead::None, 4, 8, false},
-    {7766, OptionRead::None, 4, 8, false},
-    {7812, OptionRead::None, 4, 8, false},
-    {7780, OptionRead::Flags31And32, 4, 8, false},
-    {7781, OptionRead::None, 4, 4, false},
-    {7822, OptionRead::Flags30To32, 4, 4, false},
-    {7686, OptionRead::None, 8, 8, false},
-    {7841, OptionRead::Bits57, 4, 4, false},
-    {7622, OptionRead::None, 4, 4, false},
-    {7828, OptionRead::None, 16, 16, false},
-    {7698, OptionRead::None, 12, 12, true},
-    {7758, OptionRead::None, 3, 3, true},
-    {7746, OptionRead::Reg34, 4, 4, true},  // 8 channels when register 34 reads 1
-    {7614, OptionRead::None, 10, 10, true},
-    {7769, OptionRead::None, 16, 16, true},
+    {.model = 7653, .optionRead = OptionRead::BoardSubType, .eightChannel = EightChannelRule::SubTypeAndReg32},
+    {.model = 7652},
+    {.model = 7733, .optionRead = OptionRead::Regs33And30},
+    {.model = 7609},
+    {.model = 7726},
+    {.model = 7760},
+    {.model = 7775, .optionRead = OptionRead::Flags31To38, .remapLane3Option = true},
+    {.model = 7792, .optionRead = OptionRead::Flags30And31, .ownDelaySets = true, .sixtyFourStep = true},
+    {.model = 7592,
+     .channels = 2,
+     .mapEntries = 8,
+     .levelConversion = LevelConversion::Swing,
+     .levelLayout = LevelLayout::Swing,
+     .swingBlockBase = 4096,
+     .defaultCalibration = DefaultCalibration::Swing,
+     .deviceBankOffset = 1},
+    {.model = 7621,
+     .mapEntries = 8,
+     .levelConversion = LevelConversion::Swing,
+     .cubicSwingForm = true,
+     .levelLayout = LevelLayout::Swing,
+     .defaultCalibration = DefaultCalibration::Swing,
+     .deviceBankOffset = 2},
+    {.model = 7668,
+     .optionRead = OptionRead::Reg31,
+     .channels = 8,
+     .mapEntries = 8,
+     .levelConversion = LevelConversion::Swing,
+     .levelLayout = LevelLayout::Swing,
+     .option31ElevenStoresAlt7 = true,
+     .defaultCalibration = DefaultCalibration::Swing,
+     .deviceBankOffset = 4},
+    {.model = 7837,
+     .mapEntries = 8,
+     .levelConversion = LevelConversion::Swing,
+     .cubicSwingForm = true,
+     .levelLayout = LevelLayout::Swing,
+     .defaultCalibration = DefaultCalibration::Swing,
+     .deviceBankOffset = 2},
+    {.model = 7766, .mapEntries = 8, .levelLayout = LevelLayout::Alt7},
+    {.model = 7812, .mapEntries = 8, .levelLayout = LevelLayout::Alt7},
+    {.model = 7780,
+     .optionRead = OptionRead::Flags31And32,
+     .mapEntries = 8,
+     .levelLanesFromFourOnOptionC1 = true,
+     .statusSecondBase = true},
+    {.model = 7781},
+    {.model = 7822,
+     .optionRead = OptionRead::Flags30To32,
+     .levelConversion = LevelConversion::Option7822,
+     .defaultCalibration = DefaultCalibration::Identity7822,
+     .sixtyFourStep = true,
+     .measuredThresholdStep = true},
+    {.model = 7686, .channels = 8, .mapEntries = 8, .statusSecondBase = true},
+    {.model = 7841,
+     .optionRead = OptionRead::Bits57,
+     .levelConversion = LevelConversion::Quadratic,
+     .defaultCalibration = DefaultCalibration::Identity7841,
+     .remapLane1Option = true,
+     .sixtyFourStep = true,
+     .measuredThresholdStep = true},
+    {.model = 7622},
+    {.model = 7828,
+     .channels = 16,
+     .mapEntries = 16,
+     .levelBlockBase = LevelBlockBase::High,
+     .sharedLineRate = true,
+     .clockPlanBoardValue = 0x00,
+     .planSkipsF1 = true},
+    {.model = 7698,
+     .channels = 12,
+     .mapEntries = 12,
+     .fromBoardModel = true,
+     .levelBlockBase = LevelBlockBase::High,
+     .sharedLineRate = true,
+     .clockPlanBoardValue = 0x00},
+    {.model = 7758,
+     .channels = 3,
+     .mapEntries = 3,
+     .fromBoardModel = true,
+     .levelBlockBase = LevelBlockBase::High,
+     .sharedLineRate = true,
+     .clockPlanBoardValue = 0x00},
+    {.model = 7746,
+     .optionRead = OptionRead::Reg34,
+     .fromBoardModel = true,
+     .eightChannel = EightChannelRule::Option34,
+     .levelConversion = LevelConversion::AltCubic,
+     .levelLayout = LevelLayout::Alt,
+     .defaultCalibration = DefaultCalibration::None,
+     .deviceBankOffset = 2},
+    {.model = 7614, .channels = 10, .mapEntries = 10, .fromBoardModel = true},
+    {.model = 7769,
+     .channels = 16,
+     .mapEntries = 16,
+     .fromBoardModel = true,
+     .levelConversion = LevelConversion::AltCubic,
+     .levelLayout = LevelLayout::Alt,
+     .levelBlockBase = LevelBlockBase::HighFromLane4},
 };
 
 }  // namespace
@@ -40,6 +115,27 @@ const ModelInfo* FindModel(std::uint32_t model) {
     if (m.model == model) return &m;
   }
   return nullptr;
+}
+
+const ModelInfo& ModelRow(std::uint32_t model) {
+  const ModelInfo* row = FindModel(model);
+  return row != nullptr ? *row : kDefaultModel;
+}
+
+BoardTraits MakeBoardTraits(const BoardInputs& in) {
+  BoardTraits t;
+  t.row = &ModelRow(in.model);
+  const ModelInfo& m = *t.row;
+  // The doubling rule ran at identification; a doubled board has 8 channels.
+  t.eightChannel = m.eightChannel != EightChannelRule::None && in.channelCount == 8;
+  const bool alt7 = m.option31ElevenStoresAlt7 && in.option31 == 11;
+  t.levelLayout = alt7 ? LevelLayout::Alt7 : m.levelLayout;
+  t.levelHighBaseFromLane4 = m.levelBlockBase == LevelBlockBase::HighFromLane4 || t.eightChannel || alt7;
+  t.levelFirstLane = (m.levelLanesFromFourOnOptionC1 && in.optionCodeC == 1) ? 4 : 0;
+  t.statusSecondBaseFromLane4 = t.eightChannel;
+  t.remapLane3To2 = m.remapLane3Option && in.remapLane3 == 1;
+  t.remapLane1To0 = m.remapLane1Option && in.remapLane1 == 1;
+  return t;
 }
 
 }  // namespace tessok

@@ -3,12 +3,9 @@
 #include <cstdlib>
 #include <new>
 
-namespace {
+#include "calibration/ThresholdStep.h"
 
-// Millivolts per threshold step as a polynomial of the line rate, c0 to c8;
-// the same values as the factory threshold-step polynomial.
-constexpr double kRateScalePoly[9] = {6.495886904,  4.609947052,  -3.130113801, 0.777132962, -0.095490271,
-                                      0.006382248,  -0.000235087, 4.47347e-06,  -3.42852e-08};
+namespace {
 
 // Rate-range rows {low, high, code, option bits}; row 3 stays zero and never matches.
 constexpr RateRangeRow kRateRanges[12] = {
@@ -31,7 +28,7 @@ Tessok_API::Tessok_API() {
     verticalFitValid[ch] = 0;
     for (int t = 0; t < 3; ++t) tableLoaded[t][ch] = 0;
   }
-  for (int i = 0; i < 9; ++i) rateScalePoly[i] = kRateScalePoly[i];
+  for (int i = 0; i < 9; ++i) rateScalePoly[i] = tessok::calibration::kThresholdStepPoly[i];
   for (int i = 0; i < 12; ++i) rateRanges.rows[i] = kRateRanges[i];
   gateTimeSet = 0;
 }

@@ -18,6 +18,7 @@
 #include "clock/ClockSource_Tarquel.h"
 #include "clock/RateRangeTable.h"
 #include "clock/SI5346_API.h"
+#include "core/Models.h"
 #include "link/HwLayer.h"
 #include "measure/DualDirac.h"
 #include "measure/EyeContour.h"
@@ -191,6 +192,10 @@ class Tessok_API {
 
   // ---- Non-virtual operations ----
 
+  // Works out `board` from the model's row and what identification read;
+  // SetChannelMap calls it at every connection.
+  void RefreshBoardTraits();
+
   std::uint8_t GetVerticalClosureAtBER(int ch, double ber, double* closure);
   // Whether the channel's stored curve (first n entries) has the shape of a bathtub.
   bool IsCurveWellFormed(bool vertical, int ch, int n);
@@ -269,6 +274,8 @@ class Tessok_API {
   std::int32_t auxGlobalLevelMode;
   std::uint8_t auxGlobalLevelLoaded;
   DateScratch dateScratch;
+  // The connected board's per-connection facts (core/Models.h).
+  tessok::BoardTraits board;
 };
 
 // The table of instrument objects behind the exported functions.

@@ -5,14 +5,16 @@
 // stored curve, counted in entry indices.
 #include <cstdint>
 
+#include "core/Lanes.h"
 #include "core/Models.h"
 #include "core/Tessok_API.h"
 #include "measure/FitLine.h"
 
 namespace {
 
+using tessok::IsLane;
+
 constexpr int kFittedArrayLength = 1024;
-constexpr int kChannels = 16;
 // Above this BER the jitter read-outs ignore the fit and use the crossings.
 constexpr double kFitJitterMaxBer = 1e-4;
 
@@ -28,12 +30,23 @@ constexpr CrossingRoad kHorizontal128{126, 128};
 constexpr CrossingRoad kHorizontal64{62, 64};
 constexpr CrossingRoad kVertical{254, 255};
 
-// On model 7841 with lane 1 remapped, channel 1 is served by channel 0's data.
-int FixChannel(const Tessok_API& api, int ch) {
-  return (api.boardModel == 7841 && api.remapLane1 == 1 && ch == 1) ? 0 : ch;
-}
+// On a 7841 with lane 1 remapped, channel 1 is served by channel 0's data.
+int FixChannel(const Tessok_API& api, int ch) { return tessok::ApplyLaneFixes(api, ch, tessok::kFix1To0); }
 
-bool ValidChannel(int ch) { return ch >= 0 && ch < kChannels; }
+// A curve that fails the shape check goes back to the caller as it is stored:
+// the first n entries with a non-zero BER, every other entry of the caller's
+// 1024-entry arrays zero.
+void CopyStoredCurve(const double* storedPosition, const double* storedBer, int n, double* position, double* ber) {
+  for (int i = 0; i < kFittedArrayLength; ++i) {
+    position[i] = 0.0;
+    ber[i] = 0.0;
+  }
+  for (int i = 0; i < n; ++i) {
+    if (storedBer[i] == 0.0) continue;
+    ber[i] = storedBer[i];
+    position[i] = storedPosition[i];
+  }
+}
 
 std::uint8_t NothingToMeasure(double* out) {
   *out = -1.0;
@@ -68,7 +81,7 @@ bool FindCrossings(Tessok_API& api, const double* table, CrossingRoad road, doub
 
 // Millivolts per decision-threshold step of the channel.
 double ThresholdStep(const Tessok_API& api, int ch) {
-  if (tessok::IsSixtyFourStepModel(api.boardModel)) {
+  if (api.board.row->sixtyFourStep) {
     return api.calibration.ComputeThresholdStep(api.boardModel, ch, 0.0, api.lineRate[ch]);
   }
   return api.calibration.thresholdStepMv;
@@ -78,9 +91,9 @@ double ThresholdStep(const Tessok_API& api, int ch) {
 
 std::uint8_t Tessok_API::GetFittedBathtub(int ch, double* x, double* ber) {
   if (x == nullptr || ber == nullptr) return 0;
-  const bool sixtyFour = tessok::IsSixtyFourStepModel(boardModel);
+  const bool sixtyFour = board.row->sixtyFourStep;
   if (sixtyFour) ch = FixChannel(*this, ch);
-  if (!ValidChannel(ch)) return 0;
+  if (!IsLane(ch)) return 0;
 
   // The check runs on the stored curve, the fit on the caller's arrays.
   if (IsCurveWellFormed(false, ch, sixtyFour ? 65 : 128)) {
@@ -91,23 +104,14 @@ std::uint8_t Tessok_API::GetFittedBathtub(int ch, double* x, double* ber) {
     return fitted ? 1 : 0;
   }
 
-  for (int i = 0; i < kFittedArrayLength; ++i) {
-    x[i] = 0.0;
-    ber[i] = 0.0;
-  }
-  const int stored = sixtyFour ? 65 : 128;
-  for (int i = 0; i < stored; ++i) {
-    if (bathtubBer[ch][i] == 0.0) continue;
-    ber[i] = bathtubBer[ch][i];
-    x[i] = bathtubX[ch][i];
-  }
+  CopyStoredCurve(bathtubX[ch], bathtubBer[ch], sixtyFour ? 65 : 128, x, ber);
   return 0;
 }
 
 std::uint8_t Tessok_API::GetFittedVerticalBathtub(int ch, double* y, double* ber) {
   if (y == nullptr || ber == nullptr) return 0;
   ch = FixChannel(*this, ch);
-  if (!ValidChannel(ch)) return 0;
+  if (!IsLane(ch)) return 0;
 
   // The fit runs before the check, so DJ, RJ and the span follow the caller's
   // curve even when the stored one fails the check.
@@ -118,28 +122,20 @@ std::uint8_t Tessok_API::GetFittedVerticalBathtub(int ch, double* y, double* ber
     return fitted ? 1 : 0;
   }
 
-  for (int i = 0; i < kFittedArrayLength; ++i) {
-    y[i] = 0.0;
-    ber[i] = 0.0;
-  }
-  for (int i = 0; i < 255; ++i) {
-    if (vBathtubBer[ch][i] == 0.0) continue;
-    ber[i] = vBathtubBer[ch][i];
-    y[i] = vBathtubY[ch][i];
-  }
+  CopyStoredCurve(vBathtubY[ch], vBathtubBer[ch], 255, y, ber);
   return 0;
 }
 
 std::uint8_t Tessok_API::GetEyeWidthAtBER(int ch, double ber, double* width) {
   if (width == nullptr) return 0;
   ch = FixChannel(*this, ch);
-  if (!ValidChannel(ch)) return NothingToMeasure(width);
+  if (!IsLane(ch)) return NothingToMeasure(width);
   const double ui = 1000.0 / lineRate[ch];
   if (horizontalFitValid[ch] == 1) {
     *width = ui - horizontalFits[ch].TotalJitterAt(ber);
     return 1;
   }
-  const bool sixtyFour = tessok::IsSixtyFourStepModel(boardModel);
+  const bool sixtyFour = board.row->sixtyFourStep;
   double left = 0.0, right = 0.0;
   if (!FindCrossings(*this, bathtubBer[ch], sixtyFour ? kHorizontal64 : kHorizontal128, ber, &left, &right)) {
     return NothingToMeasure(width);
@@ -154,13 +150,13 @@ std::uint8_t Tessok_API::GetEyeWidthAtBER(int ch, double ber, double* width) {
 std::uint8_t Tessok_API::GetTotalJitterAtBER(int ch, double ber, double* tj) {
   if (tj == nullptr) return 0;
   ch = FixChannel(*this, ch);
-  if (!ValidChannel(ch)) return NothingToMeasure(tj);
+  if (!IsLane(ch)) return NothingToMeasure(tj);
   const double ui = 1000.0 / lineRate[ch];
   if (ber <= kFitJitterMaxBer && horizontalFitValid[ch] == 1) {
     *tj = horizontalFits[ch].TotalJitterAt(ber);
     return 1;
   }
-  const bool sixtyFour = tessok::IsSixtyFourStepModel(boardModel);
+  const bool sixtyFour = board.row->sixtyFourStep;
   double left = 0.0, right = 0.0;
   if (!FindCrossings(*this, bathtubBer[ch], sixtyFour ? kHorizontal64 : kHorizontal128, ber, &left, &right)) {
     return NothingToMeasure(tj);
@@ -173,7 +169,7 @@ std::uint8_t Tessok_API::GetTotalJitterAtBER(int ch, double ber, double* tj) {
 std::uint8_t Tessok_API::GetEyeHeightAtBER(int ch, double ber, double* height) {
   if (height == nullptr) return 0;
   ch = FixChannel(*this, ch);
-  if (!ValidChannel(ch)) return NothingToMeasure(height);
+  if (!IsLane(ch)) return NothingToMeasure(height);
   const double span = verticalFits[ch].maxRightX;
   if (verticalFitValid[ch] == 1) {
     *height = span - verticalFits[ch].TotalJitterAt(ber);
@@ -188,7 +184,7 @@ std::uint8_t Tessok_API::GetEyeHeightAtBER(int ch, double ber, double* height) {
 std::uint8_t Tessok_API::GetVerticalClosureAtBER(int ch, double ber, double* closure) {
   if (closure == nullptr) return 0;
   ch = FixChannel(*this, ch);
-  if (!ValidChannel(ch)) return NothingToMeasure(closure);
+  if (!IsLane(ch)) return NothingToMeasure(closure);
   const double span = verticalFits[ch].maxRightX;
   if (ber <= kFitJitterMaxBer && verticalFitValid[ch] == 1) {
     *closure = verticalFits[ch].TotalJitterAt(ber);

@@ -14,28 +14,28 @@ using tessok::test::Rig;
 
 namespace {
 
-struct ModelRow {
+struct ExpectedMap {
   std::uint16_t model;
   int channels;
   int mapEntries;
 };
 
 // Channel count and map entries of every model a plain board (no options) reports.
-const ModelRow kModelRows[] = {
+const ExpectedMap kModelRows[] = {
     {7653, 4, 4},   {7652, 4, 4},  {7733, 4, 4},  {7609, 4, 4},  {7726, 4, 4},   {7760, 4, 4},  {7775, 4, 4},
     {7792, 4, 4},   {7592, 2, 8},  {7621, 4, 8},  {7668, 8, 8},  {7837, 4, 8},   {7766, 4, 8},  {7812, 4, 8},
     {7780, 4, 8},   {7781, 4, 4},  {7822, 4, 4},  {7686, 8, 8},  {7841, 4, 4},   {7622, 4, 4},  {7828, 16, 16},
     {7698, 12, 12}, {7758, 3, 3},  {7746, 4, 4},  {7614, 10, 10}, {7769, 16, 16}, {1234, 4, 0},
 };
 
-class ModelTable : public ::testing::TestWithParam<ModelRow> {};
+class ModelTable : public ::testing::TestWithParam<ExpectedMap> {};
 
-void PrintTo(const ModelRow& row, std::ostream* os) { *os << "model " << row.model; }
+void PrintTo(const ExpectedMap& row, std::ostream* os) { *os << "model " << row.model; }
 
 }  // namespace
 
 TEST_P(ModelTable, ChannelCountAndMap) {
-  const ModelRow& row = GetParam();
+  const ExpectedMap& row = GetParam();
   Rig rig(row.model);
   for (std::uint32_t& bank : rig.api().channelMap) bank = 99;
   rig.Connect();

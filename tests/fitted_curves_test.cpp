@@ -27,6 +27,7 @@ ApiPtr MakeApi(std::uint32_t model, double rate) {
   api->boardModel = model;
   for (double& r : api->lineRate) r = rate;
   api->calibration.thresholdStepMv = 1.5;
+  api->RefreshBoardTraits();
   return api;
 }
 
@@ -115,6 +116,8 @@ TEST(FittedReadOuts, CrossingsOnTheStoredTables) {
     const bool sixtyFour = c.model != 7652;
     auto api = MakeApi(c.model, sixtyFour ? 25.0 : 10.0);
     api->remapLane1 = 1;
+  api->RefreshBoardTraits();
+    api->RefreshBoardTraits();
     api->calibration.thresholdStepMeasured[2] = 2.0;
     const int stored = c.model == 7841 ? 0 : c.ch;
     double* h = api->bathtubBer[stored];
@@ -236,6 +239,7 @@ TEST(FittedBathtub, FailedFitClearsTheFlag) {
 TEST(FittedBathtub, SixtyFourStepRoad) {
   auto api = MakeApi(7841, 25.0);
   api->remapLane1 = 1;
+  api->RefreshBoardTraits();
   const double ui = 40.0, step = 1.5625;
   std::vector<double> x(1024, 0.0), ber(1024, 0.0);
   for (int k = 0; k < 64; ++k) {

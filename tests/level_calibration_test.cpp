@@ -166,6 +166,7 @@ TEST(DefaultCalibration, Model7822PassesLevelsThroughForEveryOptionCode) {
     Tessok_API& api = g_apiInstances[3];
     api.boardModel = 7822;
     api.optionCodeB = optionB;
+    api.RefreshBoardTraits();
     for (double& v : api.calibration.levelHighRate[5]) v = 7.0;
     EXPECT_EQ(api.LoadDefaultCalibration(), 1);
     EXPECT_EQ(api.calibration.ComputeLevelCodeHighRate(7822, 0, optionB, 0, 50, 5, 321.7, 0), 321) << optionB;
@@ -200,6 +201,7 @@ TEST(DefaultCalibration, Model7746IsLeftAlone) {
   Tessok_API& api = g_apiInstances[4];
   api.boardModel = 7746;
   api.channelCount = 4;
+  api.RefreshBoardTraits();
   api.calibration.levelLowRateAlt[0][0] = 5.0;
   api.calibration.quarticA[0][0] = 6.0;
   api.LoadDefaultCalibration();
