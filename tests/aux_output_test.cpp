@@ -37,11 +37,6 @@ const Board kVariant12{"7733 option 12", 7733, {{33, 12}, {30, 1}}};
 constexpr std::uint32_t kItem21 = 0x20A8, kItem22 = 0x20B0, kItem23 = 0x20B8, kItem24 = 0x20C0, kItem25 = 0x20C8;
 constexpr std::uint32_t kItem38 = 0x2130, kItem39 = 0x2138, kItem42 = 0x2150, kItem43 = 0x2158;
 
-void Connect(Rig& rig, const Board& board) {
-  for (const sim::RegisterValue& r : board.registers) rig.sim.SetReg(0, r.reg, r.value);
-  rig.Connect();
-}
-
 // Puts a lane table in the store as a load would (flag and header), with row
 // k converting every request to base + k.
 void PutTable(Tessok_API& api, int table, int lane, double header, double base) {
@@ -87,8 +82,8 @@ TEST(AuxFrequency, RangeByBoardAndTheHertzWords) {
   unsigned salt = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.board->name) + " " + std::to_string(c.mhz));
-    Rig rig(c.board->model, 0, ++salt);
-    Connect(rig, *c.board);
+    Rig rig(c.board->model, c.board->registers, 0, ++salt);
+    rig.Connect();
     rig.api().lastResult = 0;
     EXPECT_EQ(rig.api().SetAuxFrequency(0, c.mhz), c.accepted ? 1 : 0);
     if (!c.accepted) {
@@ -119,8 +114,8 @@ TEST(AuxAmplitudeA, BandOfTheRecordedFrequencyPicksTheRow) {
   };
   unsigned salt = 0;
   for (const auto& [board, cases] : {std::pair{&kPlain, usual}, std::pair{&kVariant12, variant12}}) {
-    Rig rig(board->model, 0, ++salt);
-    Connect(rig, *board);
+    Rig rig(board->model, board->registers, 0, ++salt);
+    rig.Connect();
     PutTable(rig.api(), 0, 0, 2.0, 100.0);
     for (const Case& c : cases) {
       rig.sim.SeedDouble(kItem22, c.mhz);
@@ -179,8 +174,8 @@ TEST(AuxAmplitudeA, LoadedTableNotInUseSetsTheZeroFlag) {
 }
 
 TEST(AuxAmplitudeA, WithoutTableTheSignatureSelectsTheFixedConversion) {
-  Rig rig(7733);
-  Connect(rig, kVariant12);
+  Rig rig(kVariant12.model, kVariant12.registers);
+  rig.Connect();
   rig.sim.SetReadValue(0, 29, 0xFACE);
   // Six exact requests, else request x 0.836428571428555 - 588.238095238055
   // truncated (2500 -> 1502.83, 1000 -> 248.19) and limited to 0 (700 -> -2.74,
@@ -210,8 +205,8 @@ TEST(AuxAmplitudeA, WithoutTableOtherBoardsAndSignaturesSendTheRequest) {
   unsigned salt = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.board.name);
-    Rig rig(c.board.model, 0, ++salt);
-    Connect(rig, c.board);
+    Rig rig(c.board.model, c.board.registers, 0, ++salt);
+    rig.Connect();
     rig.sim.SetReadValue(0, 29, c.signature);
     EXPECT_EQ(rig.api().SetAuxAmplitudeA(0, 2800.7), 1);
     EXPECT_EQ(EepromTrace(rig.sim.Log()), (Trace{"write 0x20B8", "R 0:29", "W 0:1028"}));
@@ -222,8 +217,8 @@ TEST(AuxAmplitudeA, WithoutTableOtherBoardsAndSignaturesSendTheRequest) {
 TEST(AuxAmplitudeB, Variant12AlwaysTakesBandZero) {
   unsigned salt = 0;
   for (const auto& [board, band] : {std::pair{&kPlain, 8}, std::pair{&kVariant12, 0}}) {
-    Rig rig(board->model, 0, ++salt);
-    Connect(rig, *board);
+    Rig rig(board->model, board->registers, 0, ++salt);
+    rig.Connect();
     PutTable(rig.api(), 1, 0, 2.0, 100.0);
     rig.sim.SeedDouble(kItem22, 50.0);
     EXPECT_EQ(rig.api().SetAuxAmplitudeB(0, 1.0), 1);
@@ -234,8 +229,8 @@ TEST(AuxAmplitudeB, Variant12AlwaysTakesBandZero) {
 }
 
 TEST(AuxAmplitudeB, UncalibratedPathsWriteNoFlagReadNoSignatureConvertNothing) {
-  Rig rig(7733);
-  Connect(rig, kVariant12);
+  Rig rig(kVariant12.model, kVariant12.registers);
+  rig.Connect();
   rig.sim.SetReadValue(0, 29, 0xFACE);
   EXPECT_EQ(rig.api().SetAuxAmplitudeB(0, 2800.0), 1);  // no table
   EXPECT_EQ(EepromTrace(rig.sim.Log()), (Trace{"write 0x20C0", "W 0:1031"}));
@@ -432,8 +427,8 @@ TEST(AuxBoard, GlobalControlRegisterFollowsTheOptionWordsNotTheModel) {
   unsigned salt = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.board.name);
-    Rig rig(c.board.model, 0, ++salt);
-    Connect(rig, c.board);
+    Rig rig(c.board.model, c.board.registers, 0, ++salt);
+    rig.Connect();
     if (c.poke) {
       rig.api().option33 = 12;
       rig.api().option30 = 1;
@@ -480,8 +475,8 @@ TEST(AuxBoard, GlobalLevelOnlyWithOptionWords12And1) {
   unsigned salt = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.board.name);
-    Rig rig(c.board.model, 0, ++salt);
-    Connect(rig, c.board);
+    Rig rig(c.board.model, c.board.registers, 0, ++salt);
+    rig.Connect();
     if (c.poke) {
       rig.api().option33 = 12;
       rig.api().option30 = 1;
@@ -496,8 +491,8 @@ TEST(AuxBoard, UncalibratedGlobalLevelWritesRecordsAndWritesAgainWithZeroAsOne) 
     int value;
     std::uint16_t first, second;
   } cases[] = {{0, 0, 1}, {7, 7, 7}, {65536, 0, 1}, {-1, 0xFFFF, 0xFFFF}};
-  Rig rig(7733);
-  Connect(rig, kVariant12);
+  Rig rig(kVariant12.model, kVariant12.registers);
+  rig.Connect();
   PutGlobalTable(rig.api(), 2, 100.0);  // loaded, but mode 2 is not in use
   for (const Case& c : cases) {
     rig.sim.ClearLog();
@@ -519,8 +514,8 @@ TEST(AuxBoard, CalibratedGlobalLevelRecordsThenConvertsWithTheBandOfItem39) {
       {400001, 3},  {500000, 3}, {500001, 4},    {1e6, 4},    {1000001, 5}, {5e6, 5},
       {5000001, 6}, {1e8, 6},    {100000001, 0}, {-1, 0},     {kNaN, 0},
   };
-  Rig rig(7733);
-  Connect(rig, kVariant12);
+  Rig rig(kVariant12.model, kVariant12.registers);
+  rig.Connect();
   PutGlobalTable(rig.api(), 1, 100.0);
   for (const auto& [hz, band] : cases) {
     rig.sim.SeedDouble(kItem39, hz);
@@ -560,8 +555,8 @@ TEST(AuxBoard, LevelLimitByBoardReadsNothing) {
   } cases[] = {{kVariant12, 0.22}, {kPlain, 0.65}, {{"7733 option 0", 7733, {}}, 0.65}};
   unsigned salt = 0;
   for (const Case& c : cases) {
-    Rig rig(c.board.model, 0, ++salt);
-    Connect(rig, c.board);
+    Rig rig(c.board.model, c.board.registers, 0, ++salt);
+    rig.Connect();
     EXPECT_EQ(rig.api().GetAuxLevelLimit(), c.limit) << c.board.name;
     EXPECT_EQ(rig.sim.Log().size(), 0u);
   }
@@ -622,8 +617,8 @@ TEST(AuxLane3Fix, EachOperationMovesTheBankWhereItsRuleSays) {
   unsigned salt = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Rig rig(7775, 0, ++salt);
-    Connect(rig, {"7775 lane 3 moved", 7775, {{33, 11}}});
+    Rig rig(7775, {{33, 11}}, 0, ++salt);
+    rig.Connect();
     ASSERT_EQ(rig.api().remapLane3, 1u);
     rig.api().channelMap[1] = 3;
     if (c.setup) c.setup(rig.api());
@@ -691,8 +686,8 @@ TEST(AuxRefused, OutOfRangeInputSendsAndRecordsNothing) {
 }
 
 TEST(AuxErasedEeprom, LoadsSetTheFlagsAndEverySetterStaysUncalibrated) {
-  Rig rig(7733);
-  Connect(rig, kVariant12);
+  Rig rig(kVariant12.model, kVariant12.registers);
+  rig.Connect();
   Tessok_API& api = rig.api();
   double limits[20];
   EXPECT_EQ(api.LoadAuxAmplitudeACalibration(0, limits), -1);
