@@ -308,3 +308,15 @@ TEST(AuxLifecycle, FlagsSurviveAReconnectionWhileTheFactoryDefaultsClearRowsZero
   api.SetAuxAmplitudeA(0, 1.0);
   EXPECT_EQ(rig.sim.WritesTo(0, 0x404).back(), 0);
 }
+
+TEST(AuxLoad, TableCReportsAFailedByteReadInLastStatus) {
+  Rig rig;
+  rig.Connect();
+  rig.sim.SeedDouble(0x10FCE, 2.0);
+  rig.sim.ResetAtRequest(rig.sim.RequestsSinceStart() + 300);  // a row byte, midway
+  double limits[10];
+  Tessok_API& api = rig.api();
+  EXPECT_EQ(api.LoadAuxLevelCCalibration(0, limits), 2);  // the reads are not checked
+  EXPECT_EQ(api.tableLoaded[2][0], 1);
+  EXPECT_EQ(api.lastStatus, 0);
+}

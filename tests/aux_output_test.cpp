@@ -707,3 +707,11 @@ TEST(AuxErasedEeprom, LoadsSetTheFlagsAndEverySetterStaysUncalibrated) {
   EXPECT_EQ(api.SetAuxLevelGlobal(5), 1);
   EXPECT_EQ(EepromTrace(rig.sim.Log()), (Trace{"W 0:1042", "write 0x2130", "W 0:1042"}));
 }
+
+TEST(AuxResults, Control41AReportsItsRecordNotItsWrite) {
+  Rig rig;
+  rig.Connect();
+  rig.sim.ResetAtRequest(rig.sim.RequestsSinceStart() + 1);  // the record's first transfer
+  EXPECT_EQ(rig.api().SetAuxControl41A(0, 0x0ABC), 0);
+  EXPECT_EQ(rig.sim.WritesTo(0, 0x41A), std::vector<std::uint16_t>{0x0ABC});
+}
