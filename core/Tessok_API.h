@@ -98,10 +98,12 @@ class Tessok_API {
   virtual std::uint8_t GetTotalJitterAtBER(int ch, double ber, double* tj);
 
   // ---- Auxiliary output block of a lane (lane registers 0x401 to 0x41B) ----
-  // Each setter takes a channel 0 to 15 (else 0, nothing sent or recorded),
-  // records its status item at the lane channelMap[ch] and writes at that bank,
-  // moved from 3 to 2 on a 7775 whose option word moves lane 3 where the
-  // operation says so. Results: the (last) register write's, 1 or 0.
+  // Each setter takes a channel 0 to 15 (else 0, nothing sent or recorded).
+  // Unless said otherwise it records its status item at the lane
+  // channelMap[ch] and writes at that bank, moved from 3 to 2 on a 7775 whose
+  // option word moves lane 3 where the operation says "3 -> 2". Values out of
+  // range are neither recorded nor sent. Results: the (last) register write's,
+  // 1 or 0.
   //
   // Register 0x405 = value truncated (item 21 first; 3 -> 2). NaN and the
   // infinities are refused.

@@ -51,9 +51,21 @@ struct AuxVariant {
   double levelLimit;
 };
 
-constexpr AuxVariant kUsualVariant{0, 0, 100.0, kUsualBandEdges, false, false, 0.65};
+constexpr AuxVariant kUsualVariant{.model = 0,
+                                   .option33 = 0,
+                                   .maxFrequencyMhz = 100.0,
+                                   .amplitudeAEdges = kUsualBandEdges,
+                                   .amplitudeBBandZero = false,
+                                   .signatureSelectsConversion = false,
+                                   .levelLimit = 0.65};
 constexpr AuxVariant kVariants[] = {
-    {7733, 12, 500.0, kVariant12AmplitudeAEdges, true, true, 0.22},
+    {.model = 7733,
+     .option33 = 12,
+     .maxFrequencyMhz = 500.0,
+     .amplitudeAEdges = kVariant12AmplitudeAEdges,
+     .amplitudeBBandZero = true,
+     .signatureSelectsConversion = true,
+     .levelLimit = 0.22},
 };
 
 const AuxVariant& VariantOf(const Tessok_API& api) {
@@ -65,7 +77,11 @@ const AuxVariant& VariantOf(const Tessok_API& api) {
 
 // The board part has its own test: option words 33 and 30 reading 12 and 1,
 // whatever the model.
-bool GlobalOptionsFitted(const Tessok_API& api) { return api.option33 == 12 && api.option30 == 1; }
+constexpr std::uint32_t kGlobalOption33 = 12;
+constexpr std::uint32_t kGlobalOption30 = 1;
+bool GlobalOptionsFitted(const Tessok_API& api) {
+  return api.option33 == kGlobalOption33 && api.option30 == kGlobalOption30;
+}
 
 // Uncalibrated amplitude A of the signature boards: six requests have their
 // own codes, every other one goes through the line.
