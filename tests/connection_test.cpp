@@ -22,10 +22,10 @@ struct ExpectedMap {
 
 // Channel count and map entries of every model a plain board (no options) reports.
 const ExpectedMap kModelRows[] = {
-    {7653, 4, 4},   {7652, 4, 4},  {7733, 4, 4},  {7609, 4, 4},  {7726, 4, 4},   {7760, 4, 4},  {7775, 4, 4},
-    {7792, 4, 4},   {7592, 2, 8},  {7621, 4, 8},  {7668, 8, 8},  {7837, 4, 8},   {7766, 4, 8},  {7812, 4, 8},
-    {7780, 4, 8},   {7781, 4, 4},  {7822, 4, 4},  {7686, 8, 8},  {7841, 4, 4},   {7622, 4, 4},  {7828, 16, 16},
-    {7698, 12, 12}, {7758, 3, 3},  {7746, 4, 4},  {7614, 10, 10}, {7769, 16, 16}, {1234, 4, 0},
+    {7653, 4, 4},   {7652, 4, 4}, {7733, 4, 4}, {7609, 4, 4},   {7726, 4, 4},   {7760, 4, 4}, {7775, 4, 4},
+    {7792, 4, 4},   {7592, 2, 8}, {7621, 4, 8}, {7668, 8, 8},   {7837, 4, 8},   {7766, 4, 8}, {7812, 4, 8},
+    {7780, 4, 8},   {7781, 4, 4}, {7822, 4, 4}, {7686, 8, 8},   {7841, 4, 4},   {7622, 4, 4}, {7828, 16, 16},
+    {7698, 12, 12}, {7758, 3, 3}, {7746, 4, 4}, {7614, 10, 10}, {7769, 16, 16}, {1234, 4, 0},
 };
 
 class ModelTable : public ::testing::TestWithParam<ExpectedMap> {};
@@ -64,14 +64,30 @@ const OptionCase kOptionCases[] = {
     {"SubType31Is1Reads32", 7653, {{31, 1}, {32, 3}}, {31, 32, 32}, {{&Tessok_API::boardSubType, 3}}, 4},
     {"SubType2With32High1", 7653, {{31, 2}, {32, 0x0100}}, {31, 32}, {{&Tessok_API::boardSubType, 2}}, 8},
     {"Regs33And30", 7733, {{33, 5}, {30, 7}}, {33, 30}, {{&Tessok_API::option33, 5}, {&Tessok_API::option30, 7}}, 4},
-    {"Flags31To38Code1", 7775, {{31, 0xAA}, {32, 0}, {33, 0}, {38, 0xBADA}}, {31, 32, 33, 38},
-     {{&Tessok_API::optionCodeC, 1}, {&Tessok_API::remapLane3, 0}, {&Tessok_API::option33Is12, 0},
-      {&Tessok_API::option38Set, 0}}, 4},
-    {"Flags31To38Reg33Is12", 7775, {{31, 0}, {32, 0xAA}, {33, 12}, {38, 0}}, {31, 32, 33, 38},
-     {{&Tessok_API::optionCodeC, 2}, {&Tessok_API::remapLane3, 1}, {&Tessok_API::option33Is12, 1},
-      {&Tessok_API::option38Set, 1}}, 4},
-    {"Flags31To38Reg33Is11", 7775, {{31, 0xAA}, {32, 0xAA}, {33, 11}}, {31, 32, 33, 38},
-     {{&Tessok_API::optionCodeC, 3}, {&Tessok_API::remapLane3, 1}, {&Tessok_API::option33Is12, 0}}, 4},
+    {"Flags31To38Code1",
+     7775,
+     {{31, 0xAA}, {32, 0}, {33, 0}, {38, 0xBADA}},
+     {31, 32, 33, 38},
+     {{&Tessok_API::optionCodeC, 1},
+      {&Tessok_API::remapLane3, 0},
+      {&Tessok_API::option33Is12, 0},
+      {&Tessok_API::option38Set, 0}},
+     4},
+    {"Flags31To38Reg33Is12",
+     7775,
+     {{31, 0}, {32, 0xAA}, {33, 12}, {38, 0}},
+     {31, 32, 33, 38},
+     {{&Tessok_API::optionCodeC, 2},
+      {&Tessok_API::remapLane3, 1},
+      {&Tessok_API::option33Is12, 1},
+      {&Tessok_API::option38Set, 1}},
+     4},
+    {"Flags31To38Reg33Is11",
+     7775,
+     {{31, 0xAA}, {32, 0xAA}, {33, 11}},
+     {31, 32, 33, 38},
+     {{&Tessok_API::optionCodeC, 3}, {&Tessok_API::remapLane3, 1}, {&Tessok_API::option33Is12, 0}},
+     4},
     {"Flags30And31Reg30Set", 7792, {{30, 4}}, {30}, {{&Tessok_API::optionCodeA, 2}}, 4},
     {"Flags30And31Reg31Fitted", 7792, {{30, 0}, {31, 0xAA}}, {30, 31}, {{&Tessok_API::optionCodeA, 1}}, 4},
     {"Flags30And31None", 7792, {{30, 0}, {31, 5}}, {30, 31}, {{&Tessok_API::optionCodeA, 0}}, 4},
@@ -82,12 +98,24 @@ const OptionCase kOptionCases[] = {
     {"Flags30To32Code2", 7822, {{30, 0}, {31, 0}}, {30, 31}, {{&Tessok_API::optionCodeB, 2}}, 4},
     {"Flags30To32Code1", 7822, {{30, 1}, {32, 0xAA}}, {30, 32}, {{&Tessok_API::optionCodeB, 1}}, 4},
     {"Flags30To32Code0", 7822, {{30, 1}, {32, 0}}, {30, 32}, {{&Tessok_API::optionCodeB, 0}}, 4},
-    {"Bits57", 7841, {{57, 0xC7}}, {57},
-     {{&Tessok_API::option57Low, 3}, {&Tessok_API::option57Bit2, 1}, {&Tessok_API::remapLane1, 1},
-      {&Tessok_API::option57Bit7, 1}}, 4},
-    {"Bits57Bit6Only", 7841, {{57, 0x40}}, {57},
-     {{&Tessok_API::option57Low, 0}, {&Tessok_API::option57Bit2, 0}, {&Tessok_API::remapLane1, 1},
-      {&Tessok_API::option57Bit7, 0}}, 4},
+    {"Bits57",
+     7841,
+     {{57, 0xC7}},
+     {57},
+     {{&Tessok_API::option57Low, 3},
+      {&Tessok_API::option57Bit2, 1},
+      {&Tessok_API::remapLane1, 1},
+      {&Tessok_API::option57Bit7, 1}},
+     4},
+    {"Bits57Bit6Only",
+     7841,
+     {{57, 0x40}},
+     {57},
+     {{&Tessok_API::option57Low, 0},
+      {&Tessok_API::option57Bit2, 0},
+      {&Tessok_API::remapLane1, 1},
+      {&Tessok_API::option57Bit7, 0}},
+     4},
     {"Reg34EightChannels", 7746, {{34, 1}}, {34}, {{&Tessok_API::option34, 1}}, 8},
     {"Reg34FourChannels", 7746, {{34, 2}}, {34}, {{&Tessok_API::option34, 2}}, 4},
     {"NoOptionRead", 7652, {{31, 0xAA}}, {}, {}, 4},
@@ -165,8 +193,9 @@ TEST(Connection, NothingListening) {
   EXPECT_EQ(api.ipAddress, "127.254.254.254");
   EXPECT_EQ(api.boardModel, 7775u);
   EXPECT_EQ(api.channelCount, 4);
-  // The socket that could not connect is held; disconnecting closes it.
-  EXPECT_EQ(APIDisconnect(2), 1);
+  // The socket that could not connect was closed: nothing is left to close.
+  EXPECT_EQ(api.hwLayer.sock, platform::kNoSocket);
+  EXPECT_EQ(APIDisconnect(2), 0);
   EXPECT_EQ(APIConnect(2, "not an address"), 0);
 }
 
