@@ -49,12 +49,11 @@ TEST(Link, ControlWordTakesBankModulo16) {
     bool write;
     std::uint16_t word;
   } cases[] = {
-      {0, 20, false, 0x0014},    {15, 0x7FF, false, 0x7FFF}, {16, 5, false, 0x0005},
+      {0, 20, false, 0x0014},   {15, 0x7FF, false, 0x7FFF}, {16, 5, false, 0x0005},
       {15, 0x7FF, true, 0xFFFF}, {17, 5, true, 0x8805},      {1, 10, true, 0x880A},
   };
   for (const Case& c : cases) {
-    std::uint16_t w =
-        c.write ? tessok::link::WriteControlWord(c.bank, c.reg) : tessok::link::ReadControlWord(c.bank, c.reg);
+    std::uint16_t w = c.write ? tessok::link::WriteControlWord(c.bank, c.reg) : tessok::link::ReadControlWord(c.bank, c.reg);
     EXPECT_EQ(w, c.word) << "bank " << c.bank << " reg " << c.reg;
   }
 }
@@ -146,8 +145,8 @@ TEST(Link, ParameterBlockBytes) {
   EXPECT_TRUE(rig.api().hwLayer.SendExtendedCommand(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 258, 11, 12, 13, 14));
   auto log = rig.sim.Log();
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(Head(log[0], 20), (Bytes{0xF1, 0x07, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06,
-                                     0x07, 0x08, 0x09, 0x0A, 0x02, 0x01, 0x0B, 0x0C, 0x0D, 0x0E}));
+  EXPECT_EQ(Head(log[0], 20), (Bytes{0xF1, 0x07, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09,
+                                    0x0A, 0x02, 0x01, 0x0B, 0x0C, 0x0D, 0x0E}));
 }
 
 TEST(Link, FailedReadHandsBackTheLastReply) {
@@ -223,8 +222,7 @@ TEST(Link, ReadBlockSendsOneRequestForEveryBlockNumber) {
 TEST(Link, ReadBlocksFillsOneKilobytePerBlock) {
   Rig rig;
   rig.Connect();
-  for (unsigned k = 0; k < 3; ++k)
-    rig.sim.SetNumberedBlock(1, k, std::vector<std::uint8_t>(1024, static_cast<std::uint8_t>(k + 1)));
+  for (unsigned k = 0; k < 3; ++k) rig.sim.SetNumberedBlock(1, k, std::vector<std::uint8_t>(1024, static_cast<std::uint8_t>(k + 1)));
   std::vector<std::uint8_t> out(3 * 1024, 0);
   EXPECT_TRUE(rig.api().hwLayer.ReadBlocks(1, 3, out.data()));
   for (unsigned k = 0; k < 3; ++k) EXPECT_EQ(out[k * 1024 + 500], k + 1);
