@@ -67,7 +67,7 @@ std::uint8_t HwLayer::AccessRegister(std::uint16_t write, std::uint16_t bank, st
   if (write != 0) {
     // The reply of a write is not examined.
     link::BuildRegisterWrite(txBuf, bank, reg, *data);
-    return Exchange(rxBuf, sizeof rxBuf, 1) ? 1 : 0;
+    return Exchange(rxBuf, sizeof rxBuf) ? 1 : 0;
   }
   link::BuildRegisterRead(txBuf, bank, reg);
   bool ok = Exchange(rxBuf, sizeof rxBuf, link::kRegisterReplyMinimum);
@@ -81,7 +81,7 @@ std::uint8_t HwLayer::AccessRegister(std::uint16_t write, std::uint16_t bank, st
 bool HwLayer::ReadResultBlock(std::uint8_t bank, std::uint8_t* out) {
   blockIndex = 0;
   link::BuildResultBlockRequest(txBuf, bank);
-  Exchange(out, link::kReplyCapacity, 1);
+  Exchange(out, link::kReplyCapacity);
   return true;
 }
 
@@ -97,7 +97,7 @@ bool HwLayer::ReadBlocks(std::uint8_t bank, std::uint16_t count, std::uint8_t* o
   link::BuildNumberedBlockRequest(txBuf, bank);  // also for a count of 0
   for (blockIndex = 0; blockIndex < count; ++blockIndex) {
     link::PutBlockNumber(txBuf, blockIndex);
-    Exchange(link::BlockAt(out, blockIndex), link::kReplyCapacity, 1);
+    Exchange(link::BlockAt(out, blockIndex), link::kReplyCapacity);
   }
   return true;
 }
@@ -106,27 +106,27 @@ bool HwLayer::ReadBlock(std::uint8_t bank, std::uint16_t k, std::uint8_t* out) {
   blockIndex = k;
   link::BuildNumberedBlockRequest(txBuf, bank);
   link::PutBlockNumber(txBuf, k);
-  Exchange(link::BlockAt(out, k), link::kReplyCapacity, 1);
+  Exchange(link::BlockAt(out, k), link::kReplyCapacity);
   return true;
 }
 
 bool HwLayer::RequestBathtub(std::uint8_t channel, std::uint8_t b, std::uint8_t c, std::uint8_t* out) {
   blockIndex = 0;
   link::BuildBathtubRequest(txBuf, channel, b, c);
-  Exchange(out, link::kReplyCapacity, 1);
+  Exchange(out, link::kReplyCapacity);
   return true;
 }
 
 bool HwLayer::RequestVerticalBathtub(std::uint8_t channel, std::uint8_t b, std::uint8_t* out) {
   blockIndex = 0;
   link::BuildVerticalBathtubRequest(txBuf, channel, b);
-  Exchange(out, link::kReplyCapacity, 1);
+  Exchange(out, link::kReplyCapacity);
   return true;
 }
 
 bool HwLayer::ReadModuleBlock(std::uint8_t a, std::uint8_t len, std::uint8_t b, std::uint8_t* out) {
   link::BuildModuleBusReadHeader(txBuf, a, len, b);
-  bool ok = Exchange(rxBuf, sizeof rxBuf, 1);
+  bool ok = Exchange(rxBuf, sizeof rxBuf);
   status = ok ? 1 : 0;
   CopyReply(out, len);
   return ok;
@@ -137,7 +137,7 @@ bool HwLayer::WriteModuleBlock(std::uint8_t a, std::uint8_t len, std::uint8_t b,
   if (len > link::kModuleBusMaxData) return false;
   link::BuildModuleBusWriteHeader(txBuf, a, len, b);
   for (copyIndex = 0; copyIndex < len; ++copyIndex) txBuf[link::kModuleBusDataOffset + copyIndex] = in[copyIndex];
-  return Exchange(rxBuf, sizeof rxBuf, 1);
+  return Exchange(rxBuf, sizeof rxBuf);
 }
 
 bool HwLayer::SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3, std::uint8_t a4,
@@ -147,7 +147,7 @@ bool HwLayer::SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t
   const std::uint8_t first[10] = {a0, a1, a2, a3, a4, a5, a6, a7, a8, a9};
   const std::uint8_t last[4] = {b0, b1, b2, b3};
   link::BuildParameterBlock(txBuf, first, word, last);
-  return Exchange(rxBuf, sizeof rxBuf, 1);
+  return Exchange(rxBuf, sizeof rxBuf);
 }
 
 bool HwLayer::ReadBlocksRepeat(std::uint8_t bank, std::uint16_t count, std::uint8_t* out) {
@@ -156,7 +156,7 @@ bool HwLayer::ReadBlocksRepeat(std::uint8_t bank, std::uint16_t count, std::uint
   link::BuildRepeatedBlockRequest(txBuf, bank);
   bool ok = status != 0;
   for (std::uint32_t i = 0; i < count; ++i) {
-    ok = Exchange(link::BlockAt(out, i), link::kReplyCapacity, 1);
+    ok = Exchange(link::BlockAt(out, i), link::kReplyCapacity);
     status = ok ? 1 : 0;
   }
   return ok;
@@ -164,7 +164,7 @@ bool HwLayer::ReadBlocksRepeat(std::uint8_t bank, std::uint16_t count, std::uint
 
 bool HwLayer::ReadBlockRaw(std::uint8_t* out) {
   link::BuildRawBlockRequest(txBuf);
-  return Exchange(out, link::kReplyCapacity, 1);
+  return Exchange(out, link::kReplyCapacity);
 }
 
 bool HwLayer::Transact(const std::uint8_t* buf, int len, std::uint8_t* out, int outLen) {
@@ -179,5 +179,5 @@ bool HwLayer::WriteEEPROMPage(std::uint8_t device, std::uint32_t address, const 
   link::BuildEepromPageWriteHeader(txBuf, device, address);
   // The page's last nine bytes land in buffer bytes 128-136, which are not sent.
   std::memcpy(&txBuf[link::kEepromPageDataOffset], in, 128);
-  return Exchange(rxBuf, sizeof rxBuf, 1);
+  return Exchange(rxBuf, sizeof rxBuf);
 }

@@ -55,7 +55,7 @@ class HwLayer {
  private:
   // Sends bytes 0-127 of txBuf; when all 128 went, receives once into target.
   // True when the receive took at least `minimum` bytes.
-  bool Exchange(std::uint8_t* target, std::size_t capacity, std::size_t minimum);
+  bool Exchange(std::uint8_t* target, std::size_t capacity, std::size_t minimum = 1);
   // Receives once into target; the byte count, or -1. A receive of 0 bytes into
   // room for some means the instrument closed the connection: the socket is
   // closed and forgotten and -1 returned.
