@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "EepromTrace.h"
+#include "FaultSupport.h"
 #include "TestSupport.h"
 
 using namespace tessok;
 using tessok::test::EepromTrace;
 using tessok::test::Rig;
+using tessok::test::TransferFaults;
 using tessok::test::Wr;
 using Trace = std::vector<std::string>;
 
@@ -708,10 +710,62 @@ TEST(AuxErasedEeprom, LoadsSetTheFlagsAndEverySetterStaysUncalibrated) {
   EXPECT_EQ(EepromTrace(rig.sim.Log()), (Trace{"W 0:1042", "write 0x2130", "W 0:1042"}));
 }
 
+// Results under transfer faults (the connection staying up). Sends and
+// receives are counted from the operation's first request.
 TEST(AuxResults, Control41AReportsItsRecordNotItsWrite) {
   Rig rig;
   rig.Connect();
-  rig.sim.ResetAtRequest(rig.sim.RequestsSinceStart() + 1);  // the record's first transfer
+  TransferFaults faults;
+  faults.FailSend(0);  // the write of 0x41A
+  EXPECT_EQ(rig.api().SetAuxControl41A(0, 0x0ABC), 1);
+  EXPECT_EQ(rig.sim.WritesTo(0, 0x41A).size(), 0u);
+  faults.FailReceive(1);  // the record's first transfer
   EXPECT_EQ(rig.api().SetAuxControl41A(0, 0x0ABC), 0);
   EXPECT_EQ(rig.sim.WritesTo(0, 0x41A), std::vector<std::uint16_t>{0x0ABC});
+}
+
+TEST(AuxResults, GlobalFrequencyIsTheOrOfItsTwoWrites) {
+  struct Case {
+    const char* name;
+    std::function<void(TransferFaults&)> fail;
+    std::uint8_t result;
+  } cases[] = {
+      {"none", [](TransferFaults&) {}, 1},
+      {"first send", [](TransferFaults& f) { f.FailSend(0); }, 1},
+      {"first receive", [](TransferFaults& f) { f.FailReceive(0); }, 1},
+      {"second send", [](TransferFaults& f) { f.FailSend(1); }, 1},
+      {"second receive", [](TransferFaults& f) { f.FailReceive(1); }, 1},
+      {"a send of the record", [](TransferFaults& f) { f.FailSend(5); }, 1},
+      // The first send fails (no receive for it), then the second write's receive.
+      {"both writes",
+       [](TransferFaults& f) {
+         f.FailSend(0);
+         f.FailReceive(0);
+       },
+       0},
+  };
+  Rig rig;
+  rig.Connect();
+  for (const Case& c : cases) {
+    TransferFaults faults;
+    c.fail(faults);
+    EXPECT_EQ(rig.api().SetAuxFrequencyGlobal(37.5), c.result) << c.name;
+  }
+}
+
+TEST(AuxResults, FrequencyReturnsTheSecondWriteAndOrsTheFirstIntoLastResult) {
+  struct Case {
+    std::uint64_t failedSend;  // the record takes sends 0 to 15
+    std::uint8_t result;
+    std::uint32_t lastResult;
+  } cases[] = {{16, 1, 0}, {17, 0, 1}, {3, 1, 1}};
+  Rig rig;
+  rig.Connect();
+  for (const Case& c : cases) {
+    TransferFaults faults;
+    faults.FailSend(c.failedSend);
+    rig.api().lastResult = 0;
+    EXPECT_EQ(rig.api().SetAuxFrequency(0, 37.5), c.result) << c.failedSend;
+    EXPECT_EQ(rig.api().lastResult, c.lastResult) << c.failedSend;
+  }
 }
