@@ -4,8 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
-#include <utility>
+#include <vector>
 
 #include "sim/SimInstrument.h"
 
@@ -28,6 +27,6 @@ struct RegisterValue {
 //   7792 {{30, 1}}               option code A 2 ({{31, 0xAA}}: 1, plain: 0)
 //   7822 {{30, 0}}               option code B 2 ({{30, 0}, {31, 0xAA}}: 3,
 //                                {{32, 0xAA}}: 1, plain: 0)
-void ApplyModel(SimInstrument& sim, std::uint16_t model, std::initializer_list<RegisterValue> overrides = {});
+void ApplyModel(SimInstrument& sim, std::uint16_t model, const std::vector<RegisterValue>& overrides = {});
 
 }  // namespace tessok::sim
