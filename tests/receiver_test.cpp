@@ -28,12 +28,6 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// Connects a rig of the model with the option registers set first.
-void ConnectWith(Rig& rig, const std::vector<sim::RegisterValue>& options) {
-  for (const sim::RegisterValue& r : options) rig.sim.SetReg(0, r.reg, r.value);
-  rig.Connect();
-}
-
 const std::vector<sim::RegisterValue> k7775Remapped{{33, 11}};
 const std::vector<sim::RegisterValue> k7841Remapped{{57, 0x40}};
 
@@ -85,8 +79,8 @@ class Equaliser : public ::testing::TestWithParam<EqualiserCase> {};
 
 TEST_P(Equaliser, RecordsAndWritesAtTheLanesBank) {
   const EqualiserCase& c = GetParam();
-  Rig rig(c.model);
-  ConnectWith(rig, c.options);
+  Rig rig(c.model, c.options);
+  rig.Connect();
   EXPECT_EQ(c.set(c.ch, c.value), c.result);
   EXPECT_EQ(test::LaneTrace(rig), c.sent);
   if (!c.sent.empty() && c.sent.front().rfind("write", 0) == 0) {
@@ -112,8 +106,8 @@ TEST(SamplingPoint, RecordsPhaseAndThresholdAndSendsSevenPhaseBits) {
   };
   unsigned salt = 0;
   for (const Case& c : cases) {
-    Rig rig(c.model, 0, ++salt);
-    ConnectWith(rig, c.options);
+    Rig rig(c.model, c.options, 0, ++salt);
+    rig.Connect();
     // Phase 200 & 0x7F = 72; 40 x 256 + 72 = 10312.
     EXPECT_EQ(rig.api().SetSamplingPoint(c.ch, 200, 40), 1);
     EXPECT_EQ(test::LaneTrace(rig),
@@ -126,14 +120,14 @@ TEST(SamplingPoint, RecordsPhaseAndThresholdAndSendsSevenPhaseBits) {
 }
 
 TEST(SamplingPoint, RawCodesTakeBothFixUpsAndRecordNothing) {
-  Rig rig(7775);
-  ConnectWith(rig, k7775Remapped);
+  Rig rig(7775, k7775Remapped);
+  rig.Connect();
   EXPECT_EQ(rig.api().SetSamplingPhaseCode(3, 0x55), 1);
   EXPECT_EQ(rig.api().SetDecisionThresholdCode(1, 9), 1);
   EXPECT_EQ(test::LaneTrace(rig), (Trace{W(2, 0x30A, 0x55), W(1, 0x30B, 9)}));
 
-  Rig other(7841, 1, 1);
-  ConnectWith(other, k7841Remapped);
+  Rig other(7841, k7841Remapped, 1, 1);
+  other.Connect();
   EXPECT_EQ(other.api().SetDecisionThresholdCode(1, 9), 1);
   EXPECT_EQ(other.api().SetSamplingPhaseCode(3, 7), 1);
   EXPECT_EQ(test::LaneTrace(other), (Trace{W(0, 0x30B, 9), W(3, 0x30A, 7)}));
@@ -163,8 +157,8 @@ TEST(DecisionThresholdMv, StoreStepOnOtherModels) {
 }
 
 TEST(DecisionThresholdMv, Lane3FixUpOnOtherModels) {
-  Rig rig(7775);
-  ConnectWith(rig, k7775Remapped);
+  Rig rig(7775, k7775Remapped);
+  rig.Connect();
   rig.api().calibration.thresholdStepMv = 2.0;
   EXPECT_EQ(rig.api().SetDecisionThresholdMv(3, 200), 1);
   EXPECT_EQ(test::LaneTrace(rig), (Trace{W(2, 0x30B, 100)}));
@@ -187,8 +181,8 @@ TEST(DecisionThresholdMv, StepModelsReadTheLevelRecordAndTheEvaluator) {
   };
   unsigned salt = 0;
   for (const Case& c : cases) {
-    Rig rig(c.model, 0, ++salt);
-    ConnectWith(rig, c.options);
+    Rig rig(c.model, c.options, 0, ++salt);
+    rig.Connect();
     Tessok_API& api = rig.api();
     api.calibration.thresholdStepMeasured[c.bank] = 4.0;
     for (double& k : api.calibration.thresholdStepPoly) k = 0.0;
@@ -244,8 +238,8 @@ TEST(SamplingPointPsMv, PhaseStepsPerUnitIntervalByFamily) {
 }
 
 TEST(SamplingPointPsMv, RemappedLane1UsesLane0sRateAndBank) {
-  Rig rig(7841);
-  ConnectWith(rig, k7841Remapped);
+  Rig rig(7841, k7841Remapped);
+  rig.Connect();
   rig.api().lineRate[0] = 25.0;
   rig.api().lineRate[1] = 10.0;
   rig.api().calibration.thresholdStepMeasured[0] = 4.0;
@@ -296,8 +290,8 @@ TEST(ReadSamplingPoint, StepModelsCount65AndThe7822HalvesItsStep) {
   };
   unsigned salt = 0;
   for (const Case& c : cases) {
-    Rig rig(c.model, 0, ++salt);
-    ConnectWith(rig, c.options);
+    Rig rig(c.model, c.options, 0, ++salt);
+    rig.Connect();
     Tessok_API& api = rig.api();
     api.lineRate[c.bank] = 25.0;
     api.calibration.thresholdStepMeasured[c.bank] = 4.0;
@@ -312,8 +306,8 @@ TEST(ReadSamplingPoint, StepModelsCount65AndThe7822HalvesItsStep) {
 }
 
 TEST(LaneCorrections, GainFlagAndReadOuts) {
-  Rig rig(7841);
-  ConnectWith(rig, k7841Remapped);
+  Rig rig(7841, k7841Remapped);
+  rig.Connect();
   Tessok_API& api = rig.api();
   CalibrationStore& cal = api.calibration;
   cal.laneGain[1] = 0.0;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "FaultSupport.h"
 #include "LaneTrace.h"
 #include "TestSupport.h"
 
@@ -198,8 +199,7 @@ std::uint32_t FirstRecordAddress(const Trace& t) {
 
 TEST_P(OutputLevelPaths, RecordsThenWritesItsDestination) {
   const LevelCase& c = GetParam();
-  Rig rig(c.model);
-  for (const sim::RegisterValue& r : c.options) rig.sim.SetReg(0, r.reg, r.value);
+  Rig rig(c.model, c.options);
   rig.Connect();
   Tessok_API& api = rig.api();
   api.lineRate[c.ch] = c.rate;
@@ -264,8 +264,7 @@ TEST(OutputSwing, OtherModelsRecordAndReportZero) {
 }
 
 TEST(OutputEnable, WritesOneOrZeroAfterTheLane3FixUp) {
-  Rig rig(7775);
-  rig.sim.SetReg(0, 33, 11);
+  Rig rig(7775, {{33, 11}});
   rig.Connect();
   EXPECT_EQ(rig.api().SetOutputEnable(3, 1), 1);
   EXPECT_EQ(rig.api().SetOutputEnable(1, 2), 1);
@@ -306,10 +305,26 @@ TEST(BoardOutputLevel, RecordsBetweenItsWritesAndSendsTheCodeUnclamped) {
   EXPECT_EQ(rig.sim.EepromDouble(0x2048), 65516.0);  // -20 taken as u16
 }
 
+TEST(BoardOutputLevel, ReportsSuccessWhenAnyDriverWriteSucceeded) {
+  // Requests of the call: 0 the bank-1 write, 1-16 the lane-1 record, 17-19
+  // the driver writes (56, 54, 55), 20-35 the lane-0 record.
+  Rig rig;
+  rig.Connect();
+  test::TransferFaults faults;
+  faults.FailSend(17);     // register 56 is not sent
+  faults.FailReceive(18);  // register 54's reply is lost
+  EXPECT_EQ(rig.api().SetBoardOutputLevel(10, 1, 2), 1);
+  EXPECT_EQ(rig.sim.WritesTo(0, 55), (std::vector<std::uint16_t>{2}));
+
+  // The instrument goes away at the first driver write: nothing after it gets through.
+  faults.Clear();
+  rig.sim.CloseAtRequest(rig.sim.RequestsSinceStart() + 17);
+  EXPECT_EQ(rig.api().SetBoardOutputLevel(10, 1, 2), 0);
+}
+
 TEST_P(LaneSetters, RangeRecordAndBank) {
   const SetterCase& c = GetParam();
-  Rig rig(c.model);
-  for (const sim::RegisterValue& r : c.options) rig.sim.SetReg(0, r.reg, r.value);
+  Rig rig(c.model, c.options);
   rig.Connect();
   if (c.mapTo >= 0) rig.api().channelMap[c.ch] = static_cast<std::uint32_t>(c.mapTo);
   EXPECT_EQ(c.set(c.ch, c.value), c.result);
