@@ -200,6 +200,7 @@ TEST(UserPattern40, MovedLaneOneIsRepeatedOnLaneZero) {
 TEST(UserPattern40, ReadBackGivesBitsZeroToThirtyNine) {
   PatternRig rig;
   rig.api().lineRate[3] = 25.0;
+  rig.api().prbsSettings[3][3] = 0;  // no complement on this model
   rig.api().SetUserPattern40(3, 0xFFFF'FF12'3456'789Aull);
   rig.sim.ClearLog();
   std::uint64_t out = 0;
