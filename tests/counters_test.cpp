@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "EepromTrace.h"
+#include "FaultSupport.h"
 #include "TestSupport.h"
 
 using namespace tessok;
@@ -237,6 +238,35 @@ TEST(RealTimeBer, FailedReadsStillFillTheArrays) {
   // The failed read hands back the previous reply's word (0x306: 60) as bits 16-31.
   EXPECT_EQ(elapsed[1], (60u << 16) | 60u);
   EXPECT_EQ(APIReadRealTimeBER(0, nullptr, elapsed), 0);
+}
+
+TEST(RealTimeBer, OnlyTheHighElapsedReadsDecideTheResult) {
+  // Per channel the reads are 0x303, 0x304, 0x305, 0x306, 0x307: only the
+  // fifth of each reports. The summary also counts the three count reads.
+  struct Case {
+    const char* name;
+    bool summary;
+    std::vector<bool> reports;  // per read of one channel
+  } cases[] = {{"real-time read", false, {false, false, false, false, true}},
+               {"summary", true, {true, true, true, false, true}}};
+  Rig rig(7592);  // two channels
+  rig.Connect();
+  for (const Case& c : cases) {
+    std::uint64_t errors[2], bits[2], minus[2];
+    std::uint32_t elapsed[2];
+    double ber[2];
+    auto run = [&] {
+      return c.summary ? rig.api().ReadBERSummary(errors, elapsed, bits, minus, ber)
+                       : APIReadRealTimeBER(0, errors, elapsed);
+    };
+    test::TransferFaults faults;
+    for (std::size_t n = 0; n < 10; ++n) {
+      faults.FailReceive(n);
+      EXPECT_EQ(run(), c.reports[n % 5] ? 0 : 1) << c.name << ", read " << n << " failed";
+      faults.Clear();
+    }
+    EXPECT_EQ(run(), 1) << c.name;
+  }
 }
 
 TEST(BerSummary, SecondsBitsAndBerPerChannel) {
