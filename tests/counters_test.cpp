@@ -6,12 +6,15 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "EepromTrace.h"
 #include "FaultSupport.h"
 #include "TestSupport.h"
+#include "calibration/Conversions.h"
 
 using namespace tessok;
 using tessok::test::EepromTrace;
@@ -267,6 +270,27 @@ TEST(RealTimeBer, OnlyTheHighElapsedReadsDecideTheResult) {
     }
     EXPECT_EQ(run(), 1) << c.name;
   }
+}
+
+// The bit count of the summary: nothing for NaN and outside 0 to 2^64 - 1.
+TEST(BerSummary, UnsignedTruncationOfTheBitCount) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double x;
+    std::optional<std::uint64_t> expected;
+  } cases[] = {
+      {2.5e10, 25'000'000'000ull},
+      {1234.9, 1234},
+      {-0.5, 0},  // truncates into range
+      {-0.0, 0},
+      {18446744073709549568.0, 18446744073709549568ull},  // the largest double below 2^64
+      {18446744073709551616.0, std::nullopt},             // 2^64
+      {kInf, std::nullopt},
+      {-1.0, std::nullopt},
+      {-kInf, std::nullopt},
+      {std::nan(""), std::nullopt},  // an erased line rate
+  };
+  for (const Case& c : cases) EXPECT_EQ(TruncateToUint64(c.x), c.expected) << c.x;
 }
 
 TEST(BerSummary, SecondsBitsAndBerPerChannel) {
