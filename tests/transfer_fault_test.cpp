@@ -84,6 +84,23 @@ const Chain kChains[] = {
     // The same board's write at 280: the serial-number reads, then one double.
     {"WriteRateSetting", [](Rig& rig) { return rig.api().WriteRateSetting(0, 25.78125, 48) == 1; }, 5 + 16, 0, nullptr,
      5},
+    // Counter commands: clear every channel, then start at bank 0 (four lanes).
+    {"RealTimeBEREnable", [](Rig&) { return APIRealTimeBEREnable(0, 1) != 0; }, 2},
+    {"RealTimeBEREnableByBank", [](Rig&) { return APIRealTimeBEREnable(0, 1) != 0; }, 2, 0,
+     [](Rig& rig) { rig.sim.SetReg(0, 20, 7828); }},
+    {"RealTimeBEREnablePerLane", [](Rig&) { return APIRealTimeBEREnable(0, 1) != 0; }, 4, 0,
+     [](Rig& rig) { rig.sim.SetReg(0, 20, 7746); }},
+    // Mode 1: clear, then start.
+    {"SetErrorCounterRun", [](Rig& rig) { return rig.api().SetErrorCounterRun(2, 1) != 0; }, 2},
+    {"SetErrorCounterRunCode", [](Rig& rig) { return rig.api().SetErrorCounterRunCode(18, 1) != 0; }, 2},
+    // Four groups of two counts (three reads each) and an elapsed time (two reads).
+    {"ReadGroupErrorCounts",
+     [](Rig& rig) {
+       std::uint64_t a[4], b[4];
+       std::uint32_t elapsed[4];
+       return rig.api().ReadGroupErrorCounts(a, b, elapsed) != 0;
+     },
+     4 * 8},
 };
 
 class TransferChains : public ::testing::TestWithParam<Chain> {};
