@@ -38,21 +38,21 @@ uint8_t APIWriteValueToEEPROM(uint8_t index, uint16_t address, uint16_t value) {
 uint8_t APIReadValueFromEEPROM(uint8_t index, uint16_t address, uint16_t* value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ReadValueFromEEPROM(address, value); }, value); }
 bool APISaveOptimalSettings(uint8_t index, int a, int b, const double* values) { return Call(index, false, [&](Tessok_API& api) { return api.Tessok_API::SaveOptimalSettings(a, b, values); }, values); }
 bool APIReadOptimalSettings(uint8_t index, uint32_t a, uint32_t b, double* values) { return Call(index, false, [&](Tessok_API& api) { return api.Tessok_API::ReadOptimalSettings(a, b, values); }, values); }
-uint8_t APIOutputLevel(uint8_t /*index*/, int /*ch*/, double /*level*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIInnerEyeLevel(uint8_t /*index*/, uint32_t /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIOuterEyeLevel(uint8_t /*index*/, uint32_t /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIPreEmphasis(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIPostEmphasis(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIMainTap(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APITap0(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APITap1(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APITap2(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APITap3(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APITap4(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APITap5(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APITap6(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APICTLESetValue(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIDSPMode(uint8_t /*index*/, int /*ch*/, int /*mode*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIOutputLevel(uint8_t index, int ch, double level) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OutputLevel(ch, level); }); }
+uint8_t APIInnerEyeLevel(uint8_t index, uint32_t ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::InnerEyeLevel(ch, value); }); }
+uint8_t APIOuterEyeLevel(uint8_t index, uint32_t ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OuterEyeLevel(ch, value); }); }
+uint8_t APIPreEmphasis(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::PreEmphasis(ch, value); }); }
+uint8_t APIPostEmphasis(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::PostEmphasis(ch, value); }); }
+uint8_t APIMainTap(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::MainTap(ch, value); }); }
+uint8_t APITap0(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap0(ch, value); }); }
+uint8_t APITap1(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap1(ch, value); }); }
+uint8_t APITap2(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap2(ch, value); }); }
+uint8_t APITap3(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap3(ch, value); }); }
+uint8_t APITap4(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap4(ch, value); }); }
+uint8_t APITap5(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap5(ch, value); }); }
+uint8_t APITap6(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap6(ch, value); }); }
+uint8_t APICTLESetValue(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::CTLESetValue(ch, value); }); }
+uint8_t APIDSPMode(uint8_t index, int ch, int mode) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::DSPMode(ch, mode); }); }
 uint8_t APISetPRBSPattern(uint8_t index, int ch, int pattern, int p3, uint32_t p4, int p5) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::SetPRBSPattern(ch, pattern, p3, p4, p5); }); }
 uint8_t APISetTxUserPatternLumo(uint8_t index, int ch, int first, int second) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::SetTxUserPatternLumo(ch, first, second); }); }
 uint16_t APIPRBSVerfication(uint8_t index, int ch) { return Call(index, uint16_t{0}, [&](Tessok_API& a) { return a.Tessok_API::PRBSVerfication(ch); }); }

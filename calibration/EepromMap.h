@@ -56,8 +56,15 @@ inline constexpr int kAuxGlobalRowCount = 7;
 inline constexpr std::uint32_t kOptimalSettingsBase = 0x9000;
 inline constexpr std::uint32_t kOptimalSettingsRecordSize = 40;
 
-// Per-rate values.
+// Per-rate values: a lane signal processor's rate code per selector, the one
+// for 10.3125 Gb/s at the base and the one for 25.78125 Gb/s 8 bytes above.
+// Selector 0 sits at 272, or at 256 on boards with a short serial number
+// (which also get a copy written at 272); selectors 1 to 3 at their own bases.
 inline constexpr std::uint32_t kRateValuesBase = 256;
 inline constexpr std::uint32_t kRateValuesBaseLong = 272;
+inline constexpr std::uint32_t kRateValuesBaseSelector1 = 336;
+inline constexpr std::uint32_t kRateValuesBaseSelector2 = 512;
+inline constexpr std::uint32_t kRateValuesBaseSelector3 = 592;
+inline constexpr std::uint32_t kRateValueHighOffset = 8;  // the 25.78125 Gb/s value
 
 }  // namespace tessok::eeprom

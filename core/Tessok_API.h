@@ -78,6 +78,17 @@ class Tessok_API {
   virtual std::uint8_t AccessBoardRegister(std::uint8_t write, std::uint16_t bank, std::uint16_t reg,
                                            std::uint16_t* data);
 
+  // Rate code of a lane's signal processor: on the boards that store them, the
+  // per-rate value for 10.3125 or 25.78125 Gb/s (selector = bank); otherwise
+  // the rate in Mb/s to 0x228, then the read-back of 0x22B (lastResult tells
+  // whether the read succeeded).
+  virtual std::uint32_t ReadRateDivider(std::uint32_t bank, double rate);
+  // Integer lane rate: trunc(rate) to 0x207 (bits 0-7) and 0x208 (bits 8-15).
+  virtual void WriteLaneRate(std::uint16_t bank, double rate);
+  // Code of the first rate-range row with low <= rate < high, its option bits
+  // through optionBits; 0 with optionBits untouched when no row matches.
+  virtual std::uint32_t FindRateEntry(double rate, std::uint32_t* optionBits);
+
   // Pattern selection of a channel: code (5 = the user pattern), p3, p4, p5.
   // Channels 0 to 15; 0 without a transfer for others.
   virtual std::uint8_t SetPRBSPattern(int ch, int pattern, int p3, std::uint32_t p4, int p5);
@@ -94,6 +105,18 @@ class Tessok_API {
   virtual std::uint8_t SetUserPattern160b(int ch, std::uint64_t a, std::uint64_t b, std::uint16_t c, std::uint16_t d);
   virtual std::uint8_t SetTxUserPatternLumo(int ch, int first, int second);
 
+  // Output swing 0 to 3 (item 36); written as (swing + 1) x 50 to 0x228 on the
+  // swing-coded models only, 0 on the others.
+  virtual std::uint8_t SetOutputSwing(int ch, double swing);
+  // Output level in mV (item 9): calibrated, truncated or raw by model; 0 for a
+  // channel outside 0-15.
+  virtual std::uint8_t OutputLevel(int ch, double level);
+  // Calibrated level code 0..4095 to 0x221 at bank ch; records nothing.
+  virtual std::uint8_t SetOutputLevelCalibrated(int ch, double level);
+  // Board-level output driver: registers 56, 54 and 55 of bank 0; 1 when any of
+  // the three writes succeeded.
+  virtual std::uint8_t SetBoardOutputLevel(double level, double a, double b);
+
   // Error-insertion word of a lane (status item 16 recorded first).
   virtual std::uint8_t ErrorInsertion(std::uint32_t ch, std::uint16_t word);
   // Writes first, then the word (c & 7) << 8 | (b & 0x7F) << 1 | a; records c.
@@ -101,6 +124,10 @@ class Tessok_API {
 
   // Reads a recorded per-lane setting (status item) of a channel.
   virtual std::uint32_t Monitor(std::uint32_t channel, std::uint8_t item, double* value);
+
+  // PAM4 inner (0x202, item 31) and outer (0x22A, item 50) eye levels at bank ch.
+  virtual std::uint8_t InnerEyeLevel(std::uint32_t ch, int value);
+  virtual std::uint8_t OuterEyeLevel(std::uint32_t ch, int value);
 
   // Raw temperature register 16 of a bank; 0.0 when the read failed.
   virtual double TempRead(int bank);
@@ -111,8 +138,16 @@ class Tessok_API {
   virtual std::uint16_t PRBSVerfication(int ch);
   virtual std::uint16_t PRBSVerficationAlias(int ch);
 
+  // The decision threshold read back, in mV truncated toward zero (0 for a
+  // channel outside 0-15).
+  virtual int ReadDecisionThresholdMv(std::uint32_t ch);
+
   // Records the gate and writes it to registers 0x301/0x300 of banks 0 and 4.
   virtual std::uint8_t SetGateTime(std::uint32_t gate);
+
+  // Sampling point: records phase (item 19) and threshold (item 20) and writes
+  // threshold << 8 | (phase & 0x7F) to 0x30A; 1 when the write succeeded.
+  virtual std::uint8_t SetSamplingPoint(std::uint32_t ch, std::uint8_t phase, std::uint8_t threshold);
 
   // Gated BER of every channel, limited to 1.0 (0 / 0 stays NaN); the second
   // form also fills counts (the divisor word on the gate models, the errors
@@ -138,15 +173,43 @@ class Tessok_API {
   // (0 for a lane outside 0 to 15, nothing written).
   virtual int ReadErrorCorrectionKestrin(int lane, std::uint32_t* a, std::uint32_t* b);
 
+  // Raw sampler codes: phase to 0x30A (threshold byte 0), threshold to 0x30B;
+  // no record.
+  virtual std::uint8_t SetSamplingPhaseCode(std::uint32_t ch, std::uint8_t code);
+  virtual std::uint8_t SetDecisionThresholdCode(std::uint32_t ch, std::uint8_t code);
+  // Decision threshold in mV to 0x30B; 0 with nothing written when the code
+  // would lie outside 0-255 or the threshold step is zero or not finite.
+  virtual std::uint8_t SetDecisionThresholdMv(std::uint32_t ch, std::uint8_t mV);
+
   virtual std::uint8_t ReturnZeroStub();
 
   // Fitted curves of the stored bathtub tables: 1024-entry arrays, the curve to
   // fit in, the fitted curve out.
   virtual std::uint8_t GetFittedBathtub(int ch, double* x, double* ber);
   virtual std::uint8_t GetFittedVerticalBathtub(int ch, double* y, double* ber);
+  // DJ and RJ of the channel's last horizontal (ps) or vertical (mV) fit.
+  virtual void GetHorizontalDjRj(int lane, double* dj, double* rj);
+  virtual void GetVerticalDjRj(int lane, double* dj, double* rj);
   // Read-outs at a target BER: 1, or 0 with -1.0 stored when there is nothing
   // to measure. Horizontal results in ps, vertical ones in mV.
   virtual std::uint8_t GetTotalJitterAtBER(int ch, double ber, double* tj);
+
+  // Lane gain correction of the eye measurements: 10^(dB / 20).
+  virtual void SetLaneGainDb(std::uint32_t lane, double dB);
+
+  // Sampling point read back from 0x30C as ps and mV; 1 (0 for a channel
+  // outside 0-15, outputs untouched).
+  virtual std::uint8_t ReadSamplingPoint(std::uint32_t ch, double* ps, double* mV);
+
+  // Transmitter equalisation: emphasis 0..100 (-1000..1000 on the raw-level
+  // models), main tap any value, taps -1000..1000; 0 out of range, with
+  // nothing recorded or sent.
+  virtual std::uint8_t PreEmphasis(int ch, int value);
+  virtual std::uint8_t PostEmphasis(int ch, int value);
+  virtual std::uint8_t MainTap(int ch, int value);
+  // Receiver equaliser: DSP mode (0x21D = 1, then the mode) and CTLE (0x21E).
+  virtual std::uint8_t DSPMode(int ch, int mode);
+  virtual std::uint8_t CTLESetValue(int ch, int value);
 
   // ---- Auxiliary output block of a lane (lane registers 0x401 to 0x41B) ----
   // Each setter takes a channel 0 to 15 (else 0, nothing sent or recorded).
@@ -185,6 +248,11 @@ class Tessok_API {
   // 7733 with option word 33 = 12 always takes band 0, no 0x401 flag, no
   // signature read and no conversion without a table.
   virtual std::uint8_t SetAuxAmplitudeB(int ch, double value);
+
+  // Output enable 0x408 (1 when on is 1, else 0); records nothing.
+  virtual std::uint8_t SetOutputEnable(int ch, int on);
+
+  // Auxiliary output block, continued.
   // Register 0x40C = value truncated, 0 sent as 1; value 0 to 4095 (item 25
   // first; 3 -> 2).
   virtual std::uint8_t SetAuxControl40C(int ch, double value);
@@ -236,6 +304,8 @@ class Tessok_API {
   virtual double ComputeCodeFromValueA(std::uint32_t lane, int value, double sel);
   virtual double ComputeValueFromCodeB(std::uint32_t lane, int code, double sel);
   virtual double ComputeCodeFromValueB(std::uint32_t lane, int value, double sel);
+  // Sampling point from ps and mV at the channel's line rate (see SetSamplingPoint).
+  virtual std::uint8_t SetSamplingPointPsMv(int ch, int ps, int mV);
 
   // True when register 31 reads the board signature 0xCAFE.
   virtual bool CheckBoardSignature();
@@ -262,6 +332,9 @@ class Tessok_API {
   virtual std::uint8_t ReadStatusItem(int lane, std::uint16_t item, double* value);
   // Loads the level calibration tables from the EEPROM (page reads); always 1.
   virtual int LoadCalibrationValue();
+  // One readiness check of a lane's signal processor (50 ms); writes 0x22D = 0
+  // when it is not ready. Leaves 0x104B or 0 in the single-read word.
+  virtual bool CheckDspReady(std::uint16_t bank);
 
   // ---- Auxiliary output block, board part (bank 0) ----
   // Register 0x40D = value (0x411 when option words 33 and 30 read 12 and 1).
@@ -288,6 +361,14 @@ class Tessok_API {
   // truncated (-1 for a NaN header), and the result. -1 for null limits.
   virtual int LoadAuxGlobalLevelCalibration(double* limits);
   virtual int ClearAuxGlobalLevelCalibration();
+
+  // Per-rate stored rate codes (10.3125 and 25.78125 Gb/s only; 0 for other
+  // rates): the write returns the last EEPROM write's result, the read
+  // lastStatus (the AND of its transfers).
+  virtual std::uint8_t WriteRateSetting(std::uint16_t selector, double rate, int value);
+  virtual std::uint8_t ReadRateSetting(std::uint16_t selector, double rate, std::uint32_t* value);
+  // The eye centre the last eye capture found (0.0 for a channel outside 0-15).
+  virtual double GetEyeCentreResult(int ch);
 
   // ---- Auxiliary output block of a lane, continued ----
   // Register 0x419 = 1 when on is 1, else 0 (3 -> 2), no record.
@@ -316,6 +397,11 @@ class Tessok_API {
   virtual int ClearAuxLevelCCalibration(int lane);
   // Header and 5 rows (35 doubles), as the saves of table A.
   virtual int SaveAuxLevelCCalibration(std::uint32_t lane, double header, const double* rows);
+
+  // Lane flag of the eye capture (0 doubles its measured amplitude).
+  virtual void SetLaneFlag(int lane, std::uint8_t value);
+  // Rate PLL words through sub-register 38 of the signal-processor window.
+  virtual void ProgramRatePll(std::uint16_t bank, double rate);
 
   // Uploads a long user pattern into the pattern memory of the channel's
   // lane-pair device: binary text (mode 0 and others), PAM4 symbols 0-3
@@ -359,6 +445,15 @@ class Tessok_API {
   virtual std::uint8_t WriteValueToEEPROM(std::uint16_t address, std::uint16_t value);
   virtual std::uint8_t ReadValueFromEEPROM(std::uint16_t address, std::uint16_t* value);
 
+  // Transmitter taps 0 to 6 (0x22D..0x233, items 54..60), -1000..1000.
+  virtual std::uint8_t Tap0(int ch, int value);
+  virtual std::uint8_t Tap1(int ch, int value);
+  virtual std::uint8_t Tap2(int ch, int value);
+  virtual std::uint8_t Tap3(int ch, int value);
+  virtual std::uint8_t Tap4(int ch, int value);
+  virtual std::uint8_t Tap5(int ch, int value);
+  virtual std::uint8_t Tap6(int ch, int value);
+
   // Device-register window 0x200/0x201; device 8 sits at a model-dependent bank offset.
   virtual std::uint8_t WriteDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg,
                                            std::uint16_t value);
@@ -375,6 +470,15 @@ class Tessok_API {
 
   // The x at which the straight line through (x1, y1) and (x2, y2) reaches target.
   virtual double InterpolateCrossing(double x1, double y1, double x2, double y2, double target);
+
+  // Re-rates lanes 4 x group to 4 x group + 3 (the lane is the bank), keeping
+  // each lane's words 0x229 to 0x22B; records nothing.
+  virtual void SetGroupLineRate(double rate, int group);
+  // Lane rate update: 0x228 = 1 opens it, 0x228 = 0 closes it, 0x22C = 1
+  // commits it (then 100 ms).
+  virtual void BeginLaneRateUpdate(std::uint16_t bank);
+  virtual void EndLaneRateUpdate(std::uint16_t bank);
+  virtual void CommitLaneRateUpdate(std::uint16_t bank);
 
   virtual bool ReturnTrueStub();
 

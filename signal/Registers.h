@@ -8,7 +8,33 @@ namespace tessok::reg {
 
 // ---- Transmitter output ----
 
+inline constexpr std::uint16_t kInnerEyeLevel = 0x202;          // PAM4 inner eye level, 16-bit signed
+inline constexpr std::uint16_t kPreEmphasis = 0x20C;            // 16-bit signed
+inline constexpr std::uint16_t kPostEmphasis = 0x20D;           // 16-bit signed
+inline constexpr std::uint16_t kOutputLevel = 0x20E;            // level code (calibrated or raw); bank 1: board driver
+inline constexpr std::uint16_t kOutputLevelCalibrated = 0x221;  // calibrated level code 0..4095
+inline constexpr std::uint16_t kMainTap = 0x228;                // 16-bit signed
+inline constexpr std::uint16_t kOutputSwing = 0x228;            // the swing code, on the swing-coded models
+inline constexpr std::uint16_t kMainTap7746 = 0x22A;
+inline constexpr std::uint16_t kOuterEyeLevel = 0x22A;  // PAM4 outer eye level, 16-bit signed
+inline constexpr std::uint16_t kOuterEyeLevel7746 = 0x22B;
+inline constexpr std::uint16_t kTap0 = 0x22D;                // taps 0..6 at 0x22D..0x233, 16-bit signed
+inline constexpr std::uint16_t kEnabledOutputLevel = 0x400;  // level code 0..4095 of the boards with an output enable
+inline constexpr std::uint16_t kOutputEnable = 0x408;        // 1 or 0
+// Board-level output driver (bank 0): two raw values and the calibrated level code.
+inline constexpr std::uint16_t kBoardDriverA = 54;
+inline constexpr std::uint16_t kBoardDriverB = 55;
+inline constexpr std::uint16_t kBoardDriverLevel = 56;
+inline constexpr std::uint16_t kLevelTableForm = 14;  // bank 0, read: handed to the level conversions
+inline constexpr std::uint16_t kChipOutputLevel = 9;  // chip register: 6-bit level code (7822, 7792)
+
 // ---- Receiver ----
+
+inline constexpr std::uint16_t kDspMode = 0x21D;  // written 1, then the mode
+inline constexpr std::uint16_t kCtle = 0x21E;
+inline constexpr std::uint16_t kSamplingPoint = 0x30A;  // threshold code << 8 | phase code (7 bits)
+inline constexpr std::uint16_t kDecisionThreshold = 0x30B;
+inline constexpr std::uint16_t kSamplingPointReadBack = 0x30C;  // written 0, then read: threshold << 8 | phase
 
 // ---- Patterns and checker ----
 

@@ -33,6 +33,9 @@ constexpr unsigned kSubRegisterSelectReg = 0x200;
 constexpr unsigned kSubRegisterDataReg = 0x201;
 constexpr unsigned kChipAddressReg = 0x21F;
 constexpr unsigned kChipDataReg = 0x220;
+constexpr unsigned kSamplingPointReg = 0x30A;      // threshold << 8 | phase
+constexpr unsigned kDecisionThresholdReg = 0x30B;  // threshold
+constexpr unsigned kSamplingReadBackReg = 0x30C;
 constexpr std::uint32_t kEepromBank1Base = 0x10000;
 // Running counters of a lane.
 constexpr unsigned kErrorCountRegs[] = {0x303, 0x304, 0x305, 0x30F};  // 16 bits each, least significant first
@@ -136,6 +139,7 @@ struct SimInstrument::State {
   std::array<int, kBanks> notReadyChecks{};
   std::map<unsigned, std::uint16_t> chipRegisters;                              // BankKey
   std::map<unsigned, std::vector<SimInstrument::PatternBlock>> patternStrobes;  // BankKey(bank, side)
+  std::array<std::uint16_t, kBanks> samplingPoint{};                            // threshold << 8 | phase, per bank
   std::map<std::uint8_t, std::vector<std::uint8_t>> resultBlocks;
   std::map<std::pair<std::uint8_t, std::uint8_t>, std::vector<std::uint8_t>> numberedBlocks;
   std::map<std::uint8_t, std::vector<std::uint8_t>> bathtubs;
@@ -373,6 +377,7 @@ std::uint16_t SimInstrument::State::WindowRead(unsigned bank, unsigned reg) {
     auto it = chipRegisters.find(BankKey(bank, regs[bank][kChipAddressReg]));
     return it == chipRegisters.end() ? 0 : it->second;
   }
+  if (reg == kSamplingReadBackReg) return samplingPoint[bank];
   return regs[bank][reg];
 }
 
@@ -398,6 +403,10 @@ void SimInstrument::State::WindowWrite(unsigned bank, unsigned reg, std::uint16_
     }
   } else if (reg == kChipDataReg) {
     chipRegisters[BankKey(bank, regs[bank][kChipAddressReg])] = value;
+  } else if (reg == kSamplingPointReg) {
+    samplingPoint[bank] = value;
+  } else if (reg == kDecisionThresholdReg) {
+    samplingPoint[bank] = static_cast<std::uint16_t>(((value & 0xFF) << 8) | (samplingPoint[bank] & 0xFF));
   }
 }
 

@@ -84,7 +84,7 @@ class SimInstrument {
   // value, a sequence or a read callback; setting one replaces the other two.
   // A read answers, in order of precedence: the read behaviour; the window or
   // EEPROM data register the register belongs to (registers 11, 0x201, 0x220,
-  // see below); plain storage. A write is always appended to WritesTo; then a
+  // 0x30C, see below); plain storage. A write is always appended to WritesTo; then a
   // write callback, if set, takes the place of storage and of any window
   // effect; otherwise the value is stored and the window effect applied.
   // Every register reply is F0 lo hi followed by zeros, kReplyLength bytes,
@@ -146,6 +146,10 @@ class SimInstrument {
   // Chip-register window 0x21F (address) / 0x220 (data), kept per bank.
   std::uint16_t ChipRegister(unsigned bank, unsigned address) const;
   void SetChipRegister(unsigned bank, unsigned address, std::uint16_t value);
+  // Sampling point of the error detector, per bank: reads of 0x30C answer
+  // threshold << 8 | phase as the last writes of 0x30A (the whole word) and
+  // 0x30B (the threshold, its low byte) left it, 0 before any; writes of 0x30C
+  // are stored but do not change what it reads. A canned value takes precedence.
 
   // ---- Error counters (lane registers) ----
   // Cans a lane's running counters: the error count in 0x303, 0x304, 0x305

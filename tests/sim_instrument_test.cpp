@@ -28,8 +28,8 @@
 namespace {
 
 using tessok::sim::Packet;
-using tessok::test::TestAddress;
 using tessok::sim::SimInstrument;
+using tessok::test::TestAddress;
 using Bytes = std::vector<std::uint8_t>;
 using Request = std::array<std::uint8_t, 128>;
 
@@ -189,16 +189,32 @@ TEST(SimInstrument, SetRegIsWhatTheWireReads) {
 
 TEST(SimInstrument, CannedValueAnswersReadsWhileWritesAreStillStored) {
   SimInstrument sim(TestAddress());
-  sim.SetReadValue(2, 0x30C, 0x1F05);
+  sim.SetReadValue(2, 0x20C, 0x1F05);
   Client c(TestAddress());
+  Write(c, 2, 0x20C, 0);
+  EXPECT_EQ(Read(c, 2, 0x20C), 0x1F05);
+  EXPECT_EQ(sim.Reg(2, 0x20C), 0);
+  EXPECT_EQ(sim.WritesTo(2, 0x20C), (std::vector<std::uint16_t>{0}));
+  Write(c, 2, 0x20C, 0x0042);
+  EXPECT_EQ(Read(c, 2, 0x20C), 0x1F05);
+  sim.ClearBehaviour(2, 0x20C);
+  EXPECT_EQ(Read(c, 2, 0x20C), 0x0042);
+}
+
+TEST(SimInstrument, SamplingPointReadBackAnswersTheLastPointNotTheZeroWritten) {
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
+  EXPECT_EQ(Read(c, 2, 0x30C), 0);
+  Write(c, 2, 0x30A, 0x2848);  // threshold 40, phase 72
   Write(c, 2, 0x30C, 0);
+  EXPECT_EQ(Read(c, 2, 0x30C), 0x2848);
+  Write(c, 2, 0x30B, 0x0133);  // threshold 0x33 (low byte), phase kept
+  Write(c, 2, 0x30C, 0);
+  EXPECT_EQ(Read(c, 2, 0x30C), 0x3348);
+  EXPECT_EQ(Read(c, 3, 0x30C), 0);  // kept per bank
+  EXPECT_EQ(sim.WritesTo(2, 0x30C), (std::vector<std::uint16_t>{0, 0}));
+  sim.SetReadValue(2, 0x30C, 0x1F05);
   EXPECT_EQ(Read(c, 2, 0x30C), 0x1F05);
-  EXPECT_EQ(sim.Reg(2, 0x30C), 0);
-  EXPECT_EQ(sim.WritesTo(2, 0x30C), (std::vector<std::uint16_t>{0}));
-  Write(c, 2, 0x30C, 0x0042);
-  EXPECT_EQ(Read(c, 2, 0x30C), 0x1F05);
-  sim.ClearBehaviour(2, 0x30C);
-  EXPECT_EQ(Read(c, 2, 0x30C), 0x0042);
 }
 
 TEST(SimInstrument, ReadSequenceAnswersInTurnAndRepeatsTheLast) {

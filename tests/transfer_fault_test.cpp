@@ -72,6 +72,18 @@ const Chain kChains[] = {
        return rig.api().lastStatus == 1;
      },
      1 + 35 * 16, 0, nullptr, 1},
+    // A per-rate stored code on a long-serial board: the five serial-number
+    // reads (not checked), then the double at 272 read byte by byte, every
+    // transfer ANDed into lastStatus.
+    {"ReadRateSetting",
+     [](Rig& rig) {
+       std::uint32_t value = 0;
+       return rig.api().ReadRateSetting(0, 10.3125, &value) == 1 && rig.api().lastStatus == 1;
+     },
+     5 + 16, 0, nullptr, 5},
+    // The same board's write at 280: the serial-number reads, then one double.
+    {"WriteRateSetting", [](Rig& rig) { return rig.api().WriteRateSetting(0, 25.78125, 48) == 1; }, 5 + 16, 0, nullptr,
+     5},
     // Counter commands: clear every channel, then start at bank 0 (four lanes).
     {"RealTimeBEREnable", [](Rig&) { return APIRealTimeBEREnable(0, 1) != 0; }, 2},
     {"RealTimeBEREnableByBank", [](Rig&) { return APIRealTimeBEREnable(0, 1) != 0; }, 2, 0,

@@ -101,12 +101,25 @@ TESSOK_EXPORT bool APIReadOptimalSettings(uint8_t index, uint32_t a, uint32_t b,
 
 /* ===== Lane settings and patterns ===== */
 
-/* Output level of a channel in mV. */
+/* Transmitter and receiver setters: ch is a channel 0 to 15; any other
+ * channel returns 0 and sends nothing. Each records the requested value in the
+ * instrument's status table before it writes (the DSP mode as said below); a
+ * value out of range returns 0 with nothing recorded or sent. 1 when the
+ * register write succeeded. */
+
+/* Output level of a channel in mV, through the level calibration at the
+ * channel's line rate (on models 7746, 7769, 7766, 7812 and on a 7668 with
+ * option word 31 = 11 the level is written as the raw register value, truncated
+ * to an integer; on 7828, 7698 and 7758 as the truncated level). Codes below 0
+ * are sent as 0, codes above 16 bits as 0xFFFF; on the models with an output
+ * enable the code is capped at 4095 and the output is enabled first. */
 TESSOK_EXPORT uint8_t APIOutputLevel(uint8_t index, int ch, double level);
-/* PAM4 inner and outer eye levels. */
+/* PAM4 inner and outer eye levels of a channel (any value, sent as 16 bits). */
 TESSOK_EXPORT uint8_t APIInnerEyeLevel(uint8_t index, uint32_t ch, int value);
 TESSOK_EXPORT uint8_t APIOuterEyeLevel(uint8_t index, uint32_t ch, int value);
-/* Transmitter equalisation: pre- and post-emphasis, main tap and taps 0 to 6. */
+/* Transmitter equalisation. Pre- and post-emphasis 0 to 100 (-1000 to 1000 on
+ * the raw-level models named at APIOutputLevel); main tap any value; taps 0 to
+ * 6 -1000 to 1000. Negative values are sent as 16-bit two's complement. */
 TESSOK_EXPORT uint8_t APIPreEmphasis(uint8_t index, int ch, int value);
 TESSOK_EXPORT uint8_t APIPostEmphasis(uint8_t index, int ch, int value);
 TESSOK_EXPORT uint8_t APIMainTap(uint8_t index, int ch, int value);
@@ -117,7 +130,9 @@ TESSOK_EXPORT uint8_t APITap3(uint8_t index, int ch, int value);
 TESSOK_EXPORT uint8_t APITap4(uint8_t index, int ch, int value);
 TESSOK_EXPORT uint8_t APITap5(uint8_t index, int ch, int value);
 TESSOK_EXPORT uint8_t APITap6(uint8_t index, int ch, int value);
-/* Receiver: CTLE value and DSP mode. */
+/* Receiver equaliser: the CTLE value (0 to 15 in use; not range-checked) and
+ * the DSP mode. DSP mode 0 also records the CTLE as 15 (on a 7668 with option
+ * word 31 = 11 the mode itself is recorded instead). */
 TESSOK_EXPORT uint8_t APICTLESetValue(uint8_t index, int ch, int value);
 TESSOK_EXPORT uint8_t APIDSPMode(uint8_t index, int ch, int mode);
 /* Pattern selection of a channel (0 to 15): pattern code (5 = the user
