@@ -37,9 +37,10 @@ struct RegScratch {
 // Work area of the date stamp in the names of measurement logs.
 struct DateScratch {
   std::time_t time;
-  std::tm* broken;
+  std::tm* broken;  // points at local once a stamp has been made
   char text[32];
   tessok::platform::SystemTime systemTime;
+  std::tm local;  // the broken-down local time of the last stamp
 };
 
 class Tessok_API {
@@ -86,6 +87,16 @@ class Tessok_API {
 
   // Records the gate and writes it to registers 0x301/0x300 of banks 0 and 4.
   virtual std::uint8_t SetGateTime(std::uint32_t gate);
+
+  // PAM4 receiver read-outs of a channel. The histogram: 160 bins, positions
+  // -5.0 to 4.9375 in x and signed counts in counts (160 entries each), from
+  // the result block of the mapped bank, logged when curve logs are on; 1, or
+  // 0 when the channel lies outside 0-15, the block did not arrive whole
+  // (nothing changed) or the log could not be written (arrays filled).
+  virtual std::uint8_t GetPam4Histogram(int ch, double* x, double* counts);
+  // Signal-to-noise ratio in dB from register 0x30E at bank ch (not mapped);
+  // the read's result, the ratio being stored also after a failed read.
+  virtual std::uint8_t GetPam4SignalToNoiseRatio(int ch, double* snr);
 
   virtual std::uint8_t ReturnZeroStub();
 
@@ -176,6 +187,11 @@ class Tessok_API {
   // Raw 16-bit EEPROM access through registers 10 and 11 (whole words).
   virtual std::uint8_t WriteValueToEEPROM(std::uint16_t address, std::uint16_t value);
   virtual std::uint8_t ReadValueFromEEPROM(std::uint16_t address, std::uint16_t* value);
+
+  // The date stamp of measurement-log names: local "Date-YYYY-MM-DD-Time-HH-MM-SS",
+  // "-" and the system clock's milliseconds (0-999, not padded). Leaves its
+  // working values in dateScratch.
+  virtual std::string MakeDateTimeStamp();
 
   // Device-register window 0x200/0x201; device 8 sits at a model-dependent bank offset.
   virtual std::uint8_t WriteDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg,
