@@ -19,6 +19,7 @@ constexpr double kFirstBinPosition = -5.0;
 constexpr double kBinWidth = 0.0625;
 // Count i is a little-endian two's-complement 32-bit word at byte 4i.
 constexpr std::size_t kHistogramBytes = kHistogramBins * 4;
+static_assert(kHistogramBytes > tessok::link::kPacketSize, "a short reply must not pass for a failed send");
 
 // Models whose signal-to-noise register holds a linear noise figure, read as
 // 37.1 - 10 log10(raw) dB; every other model counts tenths of a decibel.
@@ -43,7 +44,7 @@ std::uint8_t Tessok_API::GetPam4Histogram(int ch, double* x, double* counts) {
   std::uint8_t reply[tessok::link::kReplyCapacity];
   hwLayer.ReadResultBlock(static_cast<std::uint8_t>(lane.bank), reply);
   // A block that did not arrive whole is no histogram: nothing changes.
-  if (!tessok::measure::ReplyHolds<kHistogramBytes>(hwLayer)) return 0;
+  if (!tessok::measure::ReplyHolds(hwLayer, kHistogramBytes)) return 0;
 
   for (int i = 0; i < kHistogramBins; ++i) {
     counts[i] = static_cast<double>(static_cast<std::int32_t>(tessok::link::GetU32(&reply[4 * i])));
