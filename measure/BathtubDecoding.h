@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "link/Packet.h"
+#include "link/ResultBlocks.h"
 
 namespace tessok::measure {
 
@@ -74,8 +75,9 @@ inline void DecodeBathtub(const BathtubDecoding& d, const std::uint8_t* reply, s
     // A multiplier word of 1 divides by 1 (so that division is left out), any
     // other word by ten times itself.
     for (int i = 0; i < points; ++i) {
-      const double count = link::GetU16(reply + 4 * i);
-      const std::uint16_t m = link::GetU16(reply + 4 * i + 2);
+      const link::CountWithMultiplier pair = link::CountPair(reply, static_cast<std::size_t>(i));
+      const double count = pair.count;
+      const std::uint16_t m = pair.multiplier;
       const double perMultiplier = m == 1 ? count : count / (m * 10.0);
       ber[i] = perMultiplier / countsPerUnit;
       position[i] = i * step;
@@ -85,13 +87,13 @@ inline void DecodeBathtub(const BathtubDecoding& d, const std::uint8_t* reply, s
   const double divisor = ReplyDivisor(d, gate);
   if (d.layout == CountLayout::Words16) {
     for (int i = 0; i < points; ++i) {
-      ber[i] = link::GetU16(reply + 2 * i) / divisor;
+      ber[i] = link::Count16(reply, static_cast<std::size_t>(i)) / divisor;
       position[i] = i * step;
     }
     return;
   }
   for (int i = 0; i < points; ++i) {
-    ber[i] = link::GetU32(reply + 4 * i) / divisor;
+    ber[i] = link::Count32(reply, static_cast<std::size_t>(i)) / divisor;
     position[i] = i * step;
   }
 }

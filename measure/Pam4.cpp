@@ -7,6 +7,7 @@
 #include "core/RegisterOps.h"
 #include "core/Tessok_API.h"
 #include "link/Packet.h"
+#include "link/ResultBlocks.h"
 #include "measure/CsvLogs.h"
 #include "measure/Registers.h"
 #include "measure/Replies.h"
@@ -47,7 +48,7 @@ std::uint8_t Tessok_API::GetPam4Histogram(int ch, double* x, double* counts) {
   if (!tessok::measure::ReplyHolds(hwLayer, kHistogramBytes)) return 0;
 
   for (int i = 0; i < kHistogramBins; ++i) {
-    counts[i] = static_cast<double>(static_cast<std::int32_t>(tessok::link::GetU32(&reply[4 * i])));
+    counts[i] = tessok::link::SignedCount32(reply, static_cast<std::size_t>(i));
     x[i] = i * kBinWidth + kFirstBinPosition;
   }
   const auto log = tessok::measure::WriteMeasurementLog(*this, tessok::measure::kHistogramCsvFile, lane.bank, x, counts,
