@@ -79,14 +79,65 @@ class Tessok_API {
   virtual std::uint8_t AccessBoardRegister(std::uint8_t write, std::uint16_t bank, std::uint16_t reg,
                                            std::uint16_t* data);
 
+  // Pattern selection of a channel: code (5 = the user pattern), p3, p4, p5.
+  // Channels 0 to 15; 0 without a transfer for others.
+  virtual std::uint8_t SetPRBSPattern(int ch, int pattern, int p3, std::uint32_t p4, int p5);
+  // Pulses register 0x220 (1, 100 ms, 0) on the four lanes of a group; always 1.
+  virtual std::uint8_t PulseGroupReset(std::uint32_t group);
+  // Short user patterns written into the lane's pattern-word registers
+  // 0x211-0x213. Channels 0 to 15; 0 without a transfer for others.
+  virtual std::uint8_t SetUserPattern40(int ch, std::uint64_t pattern);
+  // Bits 0-47 of the pattern-word registers into *out; 1 (0 for a channel
+  // outside 0 to 15, *out untouched).
+  virtual std::uint8_t ReadUserPattern48(std::uint32_t ch, std::uint64_t* out);
+  virtual std::uint8_t SetUserPattern40x2(int ch, std::uint64_t first, std::uint64_t second);
+  virtual std::uint8_t SetUserPattern160(int ch, std::uint64_t a, std::uint64_t b, std::uint64_t c);
+  virtual std::uint8_t SetUserPattern160b(int ch, std::uint64_t a, std::uint64_t b, std::uint16_t c, std::uint16_t d);
+  virtual std::uint8_t SetTxUserPatternLumo(int ch, int first, int second);
+
+  // Error-insertion word of a lane (status item 16 recorded first).
+  virtual std::uint8_t ErrorInsertion(std::uint32_t ch, std::uint16_t word);
+  // Writes first, then the word (c & 7) << 8 | (b & 0x7F) << 1 | a; records c.
+  virtual std::uint8_t ErrorInsertionKestrine(std::uint32_t ch, int a, int b, int c, std::uint16_t first);
+
   // Reads a recorded per-lane setting (status item) of a channel.
   virtual std::uint32_t Monitor(std::uint32_t channel, std::uint8_t item, double* value);
 
   // Raw temperature register 16 of a bank; 0.0 when the read failed.
   virtual double TempRead(int bank);
 
+  // Pattern-checker state of a channel: non-zero when synchronised, 0 when not
+  // or when the read failed (lastResult tells them apart), 0 for a channel
+  // outside 0 to 15.
+  virtual std::uint16_t PRBSVerfication(int ch);
+  virtual std::uint16_t PRBSVerficationAlias(int ch);
+
   // Records the gate and writes it to registers 0x301/0x300 of banks 0 and 4.
   virtual std::uint8_t SetGateTime(std::uint32_t gate);
+
+  // Gated BER of every channel, limited to 1.0 (0 / 0 stays NaN); the second
+  // form also fills counts (the divisor word on the gate models, the errors
+  // elsewhere). The last transfer's result.
+  virtual std::uint8_t ReadBERAndErrorsAllChannels(double* ber, std::uint32_t* counts);
+  virtual std::uint8_t ReadBERAllChannels(double* ber);
+  // Clears the counters of a channel (20 and above: every channel).
+  virtual std::uint8_t BERClearErrorCounters(int ch);
+  // Starts (1) or stops (0) the running counters of every channel.
+  virtual std::uint8_t RealTimeBEREnable(std::uint32_t mode);
+  // Counter commands by channel code (channel + 4, 20 = all) or by code as given:
+  // mode 0 stops, 1 clears and starts, any other mode is the command's bank.
+  virtual std::uint8_t SetErrorCounterRun(std::uint16_t channel, int mode);
+  virtual std::uint8_t SetErrorCounterRunCode(std::uint16_t code, std::uint32_t mode);
+  // Running counts of every channel with seconds, bits counted and BER.
+  virtual std::uint8_t ReadBERSummary(std::uint64_t* errors, std::uint32_t* seconds, std::uint64_t* bits,
+                                      std::uint64_t* bitsMinusErrors, double* ber);
+  // Running error count and elapsed ms of every channel.
+  virtual std::uint8_t ReadRealTimeBER(std::uint64_t* errors, std::uint32_t* elapsedMs);
+  // Counts of lanes 4g + 2 (A) and 4g + 1 (B) and the elapsed ms of lane 4g, per group g.
+  virtual std::uint8_t ReadGroupErrorCounts(std::uint64_t* countA, std::uint64_t* countB, std::uint32_t* elapsed);
+  // The two error-correction counters of a lane into a[lane] and b[lane]; 1
+  // (0 for a lane outside 0 to 15, nothing written).
+  virtual int ReadErrorCorrectionKestrin(int lane, std::uint32_t* a, std::uint32_t* b);
 
   // PAM4 receiver read-outs of a channel. The histogram: 160 bins, positions
   // -5.0 to 4.9375 in x and signed counts in counts (160 entries each), from
@@ -108,10 +159,71 @@ class Tessok_API {
   // to measure. Horizontal results in ps, vertical ones in mV.
   virtual std::uint8_t GetTotalJitterAtBER(int ch, double ber, double* tj);
 
+  // ---- Auxiliary output block of a lane (lane registers 0x401 to 0x41B) ----
+  // Each setter takes a channel 0 to 15 (else 0, nothing sent or recorded).
+  // Unless said otherwise it records its status item at the lane
+  // channelMap[ch] and writes at that bank, moved from 3 to 2 on a 7775 whose
+  // option word moves lane 3 where the operation says "3 -> 2". Values out of
+  // range are neither recorded nor sent. Results: the (last) register write's,
+  // 1 or 0.
+  //
+  // Register 0x405 = value truncated (item 21 first; 3 -> 2). NaN and the
+  // infinities are refused.
+  virtual std::uint8_t SetAuxSetting(int ch, double value);
+  // 0.22 on the 7733 with option word 33 = 12, else 0.65; reads no register.
+  virtual double GetAuxLevelLimit();
+  // on == 1: register 0x404 = the code recorded in item 23, limited to 0-4095
+  // (an erased item gives 0); otherwise 0. Records nothing (3 -> 2).
+  virtual std::uint8_t EnableAuxAmplitudeA(int ch, std::uint32_t on);
+  // Register 0x401 = 1 when on is 1, else 0; no record, no 3 -> 2.
+  virtual std::uint8_t SetAuxFlag401(int ch, int on);
+  // Frequency in MHz, 0 to 100 (0 to 500 on the 7733 with option word 33 =
+  // 12): item 22, then registers 0x402 (hertz bits 16-31) and 0x403 (bits
+  // 0-15) at the bank after 3 -> 2. The first write's result is ORed into
+  // lastResult; the second one's is returned.
+  virtual std::uint8_t SetAuxFrequency(int ch, double mhz);
+  // Amplitude A (register 0x404). With table A in use (loaded, header exactly
+  // 2.0) the finite value is converted through the row of the frequency band
+  // of item 22, the code recorded in item 23 and then limited to 0-4095.
+  // Otherwise value must lie in 0-4095: with table A loaded (other header)
+  // register 0x401 is also written (1 for a value of 0) at the bank of the
+  // channel moved 3 -> 2 without the map; with no table the 7733 with option
+  // word 33 = 12 converts values when lane register 29 reads 0xFACE.
+  virtual std::uint8_t SetAuxAmplitudeA(int ch, double value);
+  // Item 24 = 0, then register 0x406 = 1 when on is 1, else 0 (3 -> 2).
+  virtual std::uint8_t EnableAuxAmplitudeB(int ch, int on);
+  // Amplitude B (register 0x407, item 24, table B) as amplitude A, except: the
+  // 7733 with option word 33 = 12 always takes band 0, no 0x401 flag, no
+  // signature read and no conversion without a table.
+  virtual std::uint8_t SetAuxAmplitudeB(int ch, double value);
+  // Register 0x40C = value truncated, 0 sent as 1; value 0 to 4095 (item 25
+  // first; 3 -> 2).
+  virtual std::uint8_t SetAuxControl40C(int ch, double value);
+
+  // ---- Auxiliary calibration tables A, B (amplitudes) ----
+  // A load reads the lane's header and its 10 rows of 7 doubles from the EEPROM
+  // into the store (a NaN header is kept as -1.0), marks the lane's table
+  // loaded and hands out the rows' limit pairs (limits[2r], limits[2r + 1] =
+  // elements 5 and 6 of row r, 20 doubles). The table is used by the setters
+  // only while loaded and with a header of 2.0. Result: the header truncated
+  // toward zero; -1 for a lane outside 0-15 or null limits, nothing read.
+  virtual int LoadAuxAmplitudeACalibration(std::uint32_t lane, double* limits);
+  // Marks the lane's table as not loaded (its rows stay in the store); 1, or 0
+  // for a lane outside 0-15.
+  virtual int ClearAuxAmplitudeACalibration(int lane);
+  virtual int LoadAuxAmplitudeBCalibration(std::uint32_t lane, double* limits);
+  virtual int ClearAuxAmplitudeBCalibration(int lane);
+
   // Resets the level tables to pass-through conversions; always 1.
   virtual int LoadDefaultCalibration();
+  // Checker enable and lane enable (1 on, anything else off), recorded first.
+  virtual std::uint8_t SetCheckerEnable(std::uint32_t ch, std::uint8_t on);
+  virtual std::uint8_t SetLaneEnable21A(std::uint32_t ch, std::uint8_t on);
   // Uploads three lookup tables of 12 words (banks 0 to 2).
   virtual int WriteLookupTables(const std::uint32_t* values);
+  // Counter configuration values, then the start (mode 1) or stop (mode 0)
+  // command; the command's result, 0 for other modes.
+  virtual std::uint8_t ConfigureBERCounters(std::uint16_t a, std::uint16_t b, std::uint16_t c, std::uint32_t mode);
 
   // Option reads of identification; each returns 1 when any of its reads succeeded.
   virtual std::uint8_t ReadOptionBits57(std::uint32_t* low, std::uint32_t* bit2, std::uint32_t* bit6,
@@ -149,6 +261,11 @@ class Tessok_API {
   virtual std::uint8_t WriteEEPROMAddress(std::uint32_t address, double value);
   // The first two bytes of the 128-byte page at an address.
   virtual std::uint32_t ReadEEPROMAddress(std::uint32_t address, std::uint16_t* value);
+  // Save a lane's header and its 10 rows (70 doubles, row after row) to the
+  // EEPROM, byte by byte without waits; the store and the loaded flags are not
+  // changed. 1, or 0 for a lane outside 0-15 or null rows (nothing sent).
+  virtual int SaveAuxAmplitudeACalibration(std::uint32_t lane, double header, const double* rows);
+  virtual int SaveAuxAmplitudeBCalibration(std::uint32_t lane, double header, const double* rows);
   // Saves one kind of a channel's level calibration in the EEPROM.
   virtual std::uint32_t SaveCalibrationValues(int channel, int kind, const double* values);
   // Hands the level calibration to the application, lane after lane.
@@ -157,11 +274,72 @@ class Tessok_API {
   // Loads the level calibration tables from the EEPROM (page reads); always 1.
   virtual int LoadCalibrationValue();
 
+  // ---- Auxiliary output block, board part (bank 0) ----
+  // Register 0x40D = value (0x411 when option words 33 and 30 read 12 and 1).
+  virtual std::uint8_t SetAuxGlobalControl(std::uint16_t value);
+  // Registers 0x40E and 0x40F = bits 16-31 and 0-15 of the frequency in hertz,
+  // then item 39 of lane 0 = the hertz. The frequency must be finite and its
+  // hertz within 0 to 2^32 - 1 (else 0, nothing sent). 1 when either write
+  // succeeded.
+  virtual std::uint8_t SetAuxFrequencyGlobal(double mhz);
+  // Register 0x412 (global level), only with option words 33 and 30 reading 12
+  // and 1 (else 0, nothing sent). With the global table in use (loaded, mode
+  // 1): item 38 = value, then the code of the band of item 39, limited to
+  // 0-4095. Otherwise value, item 38, then value again with 0 sent as 1.
+  virtual std::uint8_t SetAuxLevelGlobal(int value);
+
+  // ---- Auxiliary calibration table of the global level ----
+  // Every one of the 7 rows becomes {0, 0, 0, 1, 0, 0, 4095}: the identity
+  // conversion. The loaded flag and the mode are not changed; always 1.
+  virtual int ResetAuxGlobalLevelCalibration();
+  // Saves the header at 0x9000 and 7 rows (49 doubles) from 0x9032; 1, or 0
+  // for null rows.
+  virtual int SaveAuxGlobalLevelCalibration(double header, const double* rows);
+  // Loads header and rows (14 limits as for table A); the mode is the header
+  // truncated (-1 for a NaN header), and the result. -1 for null limits.
+  virtual int LoadAuxGlobalLevelCalibration(double* limits);
+  virtual int ClearAuxGlobalLevelCalibration();
+
+  // ---- Auxiliary output block of a lane, continued ----
+  // Register 0x419 = 1 when on is 1, else 0 (3 -> 2), no record.
+  virtual std::uint8_t SetAuxFlag419(int ch, int on);
+  // Register 0x41A = value (no 3 -> 2), then item 43 of lane 0 = value; the
+  // result is the record's.
+  virtual std::uint8_t SetAuxControl41A(int ch, std::uint16_t value);
+  // Level C (register 0x41B, no 3 -> 2). With table C in use (loaded, header
+  // truncating to 2) the value is converted through row `band` (0 to 4, else
+  // 0 and nothing sent) and item 42 records the code before it is limited to
+  // 0-4095; otherwise item 42 = value and the low 16 bits of value are sent.
+  virtual std::uint8_t SetAuxLevelC(int ch, int value, std::uint32_t band);
+  // Writes bank-0 register 0x417 with whatever the main data word
+  // (regScratch.word[6]) holds, and changes nothing. Every single register
+  // write of the auxiliary block, and of the other lane setters, passes its
+  // value through that word, so 0x417 repeats the last value written; the
+  // reference-clock setting relies on it to repeat its last register value.
+  virtual std::uint8_t WriteAuxControl417();
+
+  // ---- Auxiliary calibration table C (level) ----
+  // As table A with 5 rows (10 limits): the header page is read at the lane's
+  // own header address, the rows byte by byte at bank 1 (registers 10 and 11,
+  // no waits), every transfer result ANDed into lastStatus. Used while loaded
+  // with a header that truncates to 2.
+  virtual int LoadAuxLevelCCalibration(std::uint32_t lane, double* limits);
+  virtual int ClearAuxLevelCCalibration(int lane);
+  // Header and 5 rows (35 doubles), as the saves of table A.
+  virtual int SaveAuxLevelCCalibration(std::uint32_t lane, double header, const double* rows);
+
+  // Uploads a long user pattern into the pattern memory of the channel's
+  // lane-pair device: binary text (mode 0 and others), PAM4 symbols 0-3
+  // (mode 1) or hexadecimal digits (mode 2), repeated to fill whole blocks of
+  // 80 bits. False, with nothing sent, for a channel outside 0 to 15, a text of
+  // fewer than 80 bits, more than 414 blocks or a character the mode rejects.
+  virtual bool UploadUserPattern(int ch, std::string pattern, std::uint32_t mode);
+
   // The free-form parameter block: ten bytes, a 16-bit word, four bytes.
-  virtual bool SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3,
-                                   std::uint8_t a4, std::uint8_t a5, std::uint8_t a6, std::uint8_t a7,
-                                   std::uint8_t a8, std::uint8_t a9, std::uint16_t word, std::uint8_t b0,
-                                   std::uint8_t b1, std::uint8_t b2, std::uint8_t b3);
+  virtual bool SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3, std::uint8_t a4,
+                                   std::uint8_t a5, std::uint8_t a6, std::uint8_t a7, std::uint8_t a8, std::uint8_t a9,
+                                   std::uint16_t word, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
+                                   std::uint8_t b3);
 
   virtual std::uint8_t ReadOptionReg34(std::uint32_t* out);
   virtual std::uint8_t ReadOptionReg31(std::uint32_t* out);
@@ -184,6 +362,10 @@ class Tessok_API {
   virtual bool ReadOptimalSettings(std::uint32_t a, std::uint32_t b, double* values);
   // One double read byte by byte with 10 ms after each byte.
   virtual std::uint8_t ReadEEPROMQword(std::uint16_t address, double* value);
+  // Transmitter lock of a lane (*locked 1 when locked) and resynchronisation
+  // of its checker; both return the transfer's result, kept in lastStatus.
+  virtual std::uint8_t ReadTXLock(std::uint32_t lane, std::uint8_t* locked);
+  virtual std::uint8_t ReSyncRX(std::uint32_t lane);
   // Raw 16-bit EEPROM access through registers 10 and 11 (whole words).
   virtual std::uint8_t WriteValueToEEPROM(std::uint16_t address, std::uint16_t value);
   virtual std::uint8_t ReadValueFromEEPROM(std::uint16_t address, std::uint16_t* value);
@@ -197,6 +379,12 @@ class Tessok_API {
   virtual std::uint8_t WriteDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg,
                                            std::uint16_t value);
   virtual std::uint16_t ReadDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg);
+
+  // Parsers of the pattern upload: 8 PAM4 symbols, 4 hexadecimal digits or 16
+  // binary digits into one 16-bit word; false on a character outside the set.
+  virtual bool ParsePam4Pattern8(const char* text, std::uint16_t* out);
+  virtual bool ParseHexPattern16(const char* text, std::uint16_t* out);
+  virtual bool ParseBinaryPattern16(const char* text, std::uint16_t* out);
 
   // Channel count and channel map of a model; always 1.
   virtual int SetChannelMap(std::uint32_t model);
