@@ -10,7 +10,11 @@
 //   5 us per 128-point curve;
 // - a 128-line bathtub log and a 32,768-line eye log within 1.25 x fprintf
 //   into a default-buffered FILE, with a fixed few allocations per file and
-//   none per line.
+//   none per line;
+// - packets per acquisition, counted in the simulated instrument's log, at
+//   the fewest the wire needs: the checker's two reads, the gate's four
+//   writes where the operation programs it, the status item's sixteen
+//   accesses, one request per reply.
 // Timings are the fastest of many rounds, the two sides alternating, so that
 // a busy machine slows both alike. Run it as
 //   build/bench/tessok_bench --benchmark_filter=Acquisition
@@ -24,6 +28,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +37,10 @@
 #include "measure/Bathtub.h"
 #include "measure/BathtubDecoding.h"
 #include "measure/CsvLogs.h"
+#include "platform/Sleep.h"
+#include "sim/Models.h"
+#include "sim/SimInstrument.h"
+#include "tessok/tessok.h"
 
 namespace {
 
@@ -303,5 +312,61 @@ void BM_AcquisitionBathtubLog(benchmark::State& s) { Log(s, false); }
 void BM_AcquisitionEyeLog(benchmark::State& s) { Log(s, true); }
 BENCHMARK(BM_AcquisitionBathtubLog)->Iterations(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AcquisitionEyeLog)->Iterations(1)->Unit(benchmark::kMicrosecond);
+
+// ---- Packets per acquisition ----
+
+struct Acquisition {
+  const char* name;
+  std::uint16_t model;
+  std::size_t packets;  // the fewest the wire needs
+  int points;
+  std::function<void(Tessok_API&, double*, double*)> run;
+};
+
+void BM_AcquisitionPacketsPerPoint(benchmark::State& state) {
+  const std::uint32_t two[4] = {1, 0, 1, 1};
+  const Acquisition acquisitions[] = {
+      {"bathtub_first", 7652, 7, 128, [](Tessok_API& a, double* x, double* b) { a.MeasureBathtub(0, x, b); }},
+      {"bathtub", 7652, 3, 128, [](Tessok_API& a, double* x, double* b) { a.MeasureBathtub(0, x, b); }},
+      {"multi_channel", 7652, 13, 192,
+       [&](Tessok_API& a, double* x, double* b) { a.MeasureBathtubMultiChannel(two, x, b); }},
+      {"with_gate", 7652, 7, 129,
+       [](Tessok_API& a, double* x, double* b) { a.MeasureBathtubWithGate(0, 1000, 0, 0, x, b); }},
+      {"vertical", 7652, 23, 256, [](Tessok_API& a, double* y, double* b) { a.MeasureVerticalBathtub(0, 0, y, b); }},
+      {"vertical_64_step", 7792, 27, 256,
+       [](Tessok_API& a, double* y, double* b) { a.MeasureVerticalBathtub(0, 0, y, b); }},
+      {"histogram", 7652, 1, 160, [](Tessok_API& a, double* x, double* b) { a.GetPam4Histogram(0, x, b); }},
+  };
+  bool fewest = true;
+  std::vector<double> x(1024), ber(1024);
+  // The EEPROM waits of the connection and the status item count packets, not time.
+  const tessok::platform::SleepHook previous = tessok::platform::SetSleepHook([](std::uint32_t) {});
+  for (auto _ : state) {
+    for (const Acquisition& acq : acquisitions) {
+      tessok::sim::SimInstrument sim(acq.model == 7652 ? "127.0.201.1" : "127.0.201.2");
+      tessok::sim::ApplyModel(sim, acq.model);
+      for (unsigned bank = 0; bank < 4; ++bank) sim.SetReadValue(bank, 0x21C, 1);  // checkers locked
+      if (APIConnect(0, sim.Address().c_str()) != 1) {
+        tessok::platform::SetSleepHook(previous);
+        state.SkipWithError("cannot connect to the simulated instrument");
+        return;
+      }
+      Tessok_API& api = g_apiInstances[0];
+      api.gateTimeSet = 0;
+      // The second single-channel bathtub of an object finds its gate programmed.
+      if (std::string(acq.name) == "bathtub") acq.run(api, x.data(), ber.data());
+      sim.ClearLog();
+      acq.run(api, x.data(), ber.data());
+      const std::size_t packets = sim.RequestCount();
+      APIDisconnect(0);
+      state.counters[std::string(acq.name) + "_packets"] = static_cast<double>(packets);
+      state.counters[std::string(acq.name) + "_per_point"] = static_cast<double>(packets) / acq.points;
+      fewest &= packets == acq.packets;
+    }
+  }
+  tessok::platform::SetSleepHook(previous);
+  if (!fewest) state.SkipWithError("an acquisition sends more packets than it needs");
+}
+BENCHMARK(BM_AcquisitionPacketsPerPoint)->Iterations(1);
 
 }  // namespace

@@ -47,7 +47,7 @@ constexpr std::size_t ReplyBytes(const BathtubDecoding& d) {
 }
 
 // Every form reads more than a packet's length, which lets one length check
-// refuse both a failed send and a short reply (measure/Replies.h).
+// refuse both a failed send and a short reply (measure/Acquisition.h).
 static_assert(ReplyBytes(kHorizontal64) > link::kPacketSize && ReplyBytes(kHorizontal128) > link::kPacketSize &&
               ReplyBytes(kHorizontalWithGate) > link::kPacketSize && ReplyBytes(kVertical128) > link::kPacketSize &&
               ReplyBytes(kVertical64) > link::kPacketSize);

@@ -8,9 +8,9 @@
 #include "core/Tessok_API.h"
 #include "link/Packet.h"
 #include "link/ResultBlocks.h"
+#include "measure/Acquisition.h"
 #include "measure/CsvLogs.h"
 #include "measure/Registers.h"
-#include "measure/Replies.h"
 
 namespace {
 
