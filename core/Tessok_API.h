@@ -37,9 +37,10 @@ struct RegScratch {
 // Work area of the date stamp in the names of measurement logs.
 struct DateScratch {
   std::time_t time;
-  std::tm* broken;
+  std::tm* broken;  // points at local once a stamp has been made
   char text[32];
   tessok::platform::SystemTime systemTime;
+  std::tm local;  // the broken-down local time of the last stamp
 };
 
 class Tessok_API {
@@ -181,7 +182,49 @@ class Tessok_API {
   // would lie outside 0-255 or the threshold step is zero or not finite.
   virtual std::uint8_t SetDecisionThresholdMv(std::uint32_t ch, std::uint8_t mV);
 
+  // Bathtub acquisitions. Each asks the channel's pattern checker first and
+  // measures nothing while it reads 0; a checker that cannot be read, or a
+  // reply that does not arrive whole, ends the acquisition with nothing stored
+  // (the operations with a result then return 0). Curves are kept per channel
+  // in vBathtubBer/vBathtubY and bathtubBer/bathtubX and logged when curve
+  // logs are on (measure/CsvLogs.h).
+  //
+  // Vertical: 256 threshold steps of channel ch (1 -> 0 on a 7841 whose lane 1
+  // is moved; no channel map), BER in ber and mV in y; a passes to the request.
+  // Stores the channel's measured mV per threshold step.
+  virtual void MeasureVerticalBathtub(int ch, std::uint8_t a, double* y, double* ber);
+  // Horizontal, at the mapped bank of ch (after the 7775 and 7841 fix-ups):
+  // 129 entries (64 on 64-step models) of ps in x and BER in ber, the curve
+  // cleaned and checked. 1, also when the checker reads 0 or the curve fails
+  // the check; 0 for a channel outside 0-15, a failed transfer or a log that
+  // could not be written (the curve then stored and handed back).
+  virtual std::uint8_t MeasureBathtub(int ch, double* x, double* ber);
+
+  // PAM4 receiver read-outs of a channel. The histogram: 160 bins, positions
+  // -5.0 to 4.9375 in x and signed counts in counts (160 entries each), from
+  // the result block of the mapped bank, logged when curve logs are on; 1, or
+  // 0 when the channel lies outside 0-15, the block did not arrive whole
+  // (nothing changed) or the log could not be written (arrays filled).
+  virtual std::uint8_t GetPam4Histogram(int ch, double* x, double* counts);
+  // Signal-to-noise ratio in dB from register 0x30E at bank ch (not mapped);
+  // the read's result, the ratio being stored also after a failed read.
+  virtual std::uint8_t GetPam4SignalToNoiseRatio(int ch, double* snr);
+
+  // Horizontal, channel ch (1 -> 0 on a 7841 whose lane 1 is moved; no channel
+  // map), over the caller's gate: its low 32 bits are programmed, the BER
+  // divides by all 64. 129 entries in x and ber; a and b pass to the request.
+  // bathtubX is not written.
+  virtual void MeasureBathtubWithGate(int ch, std::uint64_t gate, std::uint8_t a, std::uint8_t b, double* x,
+                                      double* ber);
+
   virtual std::uint8_t ReturnZeroStub();
+
+  // Horizontal, channels 0-3 from one result block, 64 points each: enable[c]
+  // equal to 1 selects channel c. One selected channel fills entries 0-63 of x
+  // and ber; several fill 64 entries per channel at offset 64 x c and clear the
+  // four fit flags. Stored when any of the four checkers reports lock. The
+  // request's result (1), or 0 after a failed transfer.
+  virtual std::uint8_t MeasureBathtubMultiChannel(const std::uint32_t* enable, double* x, double* ber);
 
   // Fitted curves of the stored bathtub tables: 1024-entry arrays, the curve to
   // fit in, the fitted curve out.
@@ -453,6 +496,11 @@ class Tessok_API {
   virtual std::uint8_t Tap4(int ch, int value);
   virtual std::uint8_t Tap5(int ch, int value);
   virtual std::uint8_t Tap6(int ch, int value);
+
+  // The date stamp of measurement-log names: local "Date-YYYY-MM-DD-Time-HH-MM-SS",
+  // "-" and the system clock's milliseconds (0-999, not padded). Leaves its
+  // working values in dateScratch.
+  virtual std::string MakeDateTimeStamp();
 
   // Device-register window 0x200/0x201; device 8 sits at a model-dependent bank offset.
   virtual std::uint8_t WriteDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg,

@@ -59,6 +59,13 @@ const Chain kChains[] = {
        return APIReadValueFromEEPROM(0, 0x9000, &out) != 0;
      },
      2},
+    // One result block: a failed send or receive is no histogram.
+    {"GetPam4Histogram",
+     [](Rig&) {
+       double x[160], counts[160];
+       return APIGetPam4Histogram(0, 1, x, counts) != 0;
+     },
+     1},
     // Read-modify-write: a failed read (the word then holds another register's
     // value) sends no write.
     {"UpdateBits", [](Rig& rig) { return regs::UpdateBits(rig.api(), 0, 40, 0x00F0, 0x0050) != 0; }, 2, 1,

@@ -219,9 +219,19 @@ TESSOK_EXPORT uint8_t APIClockOut7668B(uint8_t index, uint32_t source, uint32_t 
 
 /* ===== Measurement ===== */
 
-/* PAM4 histogram of a channel: bin positions in x, counts in counts. */
+/* PAM4 level histogram of channel ch (0 to 15, through the channel map): 160
+ * bins, x receiving the bin positions -5.0 to 4.9375 in steps of 1/16 and
+ * counts the signed bin counts (room for 160 doubles each). With curve logs
+ * switched on (APIConfigureApplication) the bins are also written to
+ * <curve directory>Histogram_<bank>_<date stamp>.csv, one "x,count" line each.
+ * 1 on success; 0 when ch is out of range or the instrument's reply did not
+ * arrive whole (x and counts untouched, no log), or when the log could not be
+ * written (x and counts filled, no file left behind). */
 TESSOK_EXPORT uint8_t APIGetPam4Histogram(uint8_t index, int ch, double* x, double* counts);
-/* PAM4 signal-to-noise ratio of a channel in *snr. */
+/* PAM4 signal-to-noise ratio of lane ch in dB in *snr, read from the lane's
+ * bank ch itself (the channel map is not applied). 1 when the read succeeded;
+ * after a failed read 0, *snr still being computed from the stale word the link
+ * left. */
 TESSOK_EXPORT uint8_t APIGetPam4SignalToNoiseRatio(uint8_t index, int ch, double* snr);
 
 #ifdef __cplusplus
