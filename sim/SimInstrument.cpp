@@ -18,6 +18,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 namespace tessok::sim {
@@ -89,6 +90,14 @@ struct Fault {
   std::size_t length;
 };
 
+// A register window switched on by a test: the registers that key its data register.
+struct RegisterWindow {
+  unsigned address;
+  std::optional<unsigned> select;
+};
+// (RegKey of the data register, select, address).
+using WindowKey = std::tuple<unsigned, std::uint16_t, std::uint16_t>;
+
 struct Connection {
   int fd = -1;
   std::array<std::uint8_t, 128> buffer{};
@@ -122,7 +131,9 @@ struct SimInstrument::State {
   std::map<unsigned, std::uint16_t> subRegisters;            // BankKey
   std::map<unsigned, std::vector<std::uint16_t>> subWrites;  // BankKey
   std::array<int, kBanks> notReadyChecks{};
-  std::map<unsigned, std::uint16_t> chipRegisters;  // BankKey
+  std::map<unsigned, std::uint16_t> chipRegisters;     // BankKey
+  std::map<unsigned, RegisterWindow> registerWindows;  // RegKey of the data register
+  std::map<WindowKey, std::uint16_t> windowWords;
   std::map<std::uint8_t, std::vector<std::uint8_t>> resultBlocks;
   std::map<std::pair<std::uint8_t, std::uint8_t>, std::vector<std::uint8_t>> numberedBlocks;
   std::map<std::uint8_t, std::vector<std::uint8_t>> bathtubs;
@@ -157,6 +168,7 @@ struct SimInstrument::State {
   void WindowWrite(unsigned bank, unsigned reg, std::uint16_t value);
   std::optional<std::uint32_t> EepromAddress(unsigned bank) const;
   std::uint16_t SubRegisterValue(unsigned bank, unsigned sub) const;
+  std::optional<WindowKey> RegisterWindowKey(unsigned bank, unsigned reg) const;
   void CheckEeprom(std::uint32_t address, std::size_t count) const;
 };
 
@@ -341,6 +353,13 @@ std::uint16_t SimInstrument::State::SubRegisterValue(unsigned bank, unsigned sub
   return sub == 0 ? kDspReadyWord : 0;
 }
 
+std::optional<WindowKey> SimInstrument::State::RegisterWindowKey(unsigned bank, unsigned reg) const {
+  auto it = registerWindows.find(RegKey(bank, reg));
+  if (it == registerWindows.end()) return std::nullopt;
+  const std::uint16_t select = it->second.select ? regs[bank][*it->second.select] : std::uint16_t{0};
+  return WindowKey{RegKey(bank, reg), select, regs[bank][it->second.address]};
+}
+
 std::uint16_t SimInstrument::State::WindowRead(unsigned bank, unsigned reg) {
   if (reg == kEepromDataReg) {
     if (auto address = EepromAddress(bank)) {
@@ -360,6 +379,10 @@ std::uint16_t SimInstrument::State::WindowRead(unsigned bank, unsigned reg) {
     auto it = chipRegisters.find(BankKey(bank, regs[bank][kChipAddressReg]));
     return it == chipRegisters.end() ? 0 : it->second;
   }
+  if (auto key = RegisterWindowKey(bank, reg)) {
+    auto it = windowWords.find(*key);
+    return it == windowWords.end() ? 0 : it->second;
+  }
   return regs[bank][reg];
 }
 
@@ -378,6 +401,8 @@ void SimInstrument::State::WindowWrite(unsigned bank, unsigned reg, std::uint16_
     if (sub != 0) subRegisters[BankKey(bank, sub)] = value;
   } else if (reg == kChipDataReg) {
     chipRegisters[BankKey(bank, regs[bank][kChipAddressReg])] = value;
+  } else if (auto key = RegisterWindowKey(bank, reg)) {
+    windowWords[*key] = value;
   }
 }
 
@@ -656,6 +681,30 @@ void SimInstrument::SetChipRegister(unsigned bank, unsigned address, std::uint16
   CheckWord(address, "chip register");
   std::lock_guard lock(state_->mutex);
   state_->chipRegisters[BankKey(bank, address)] = value;
+}
+
+void SimInstrument::AddRegisterWindow(unsigned bank, unsigned dataReg, unsigned addressReg,
+                                      std::optional<unsigned> selectReg) {
+  CheckRegister(bank, dataReg);
+  CheckRegister(bank, addressReg);
+  if (selectReg) CheckRegister(bank, *selectReg);
+  std::lock_guard lock(state_->mutex);
+  state_->registerWindows[RegKey(bank, dataReg)] = RegisterWindow{addressReg, selectReg};
+}
+
+std::uint16_t SimInstrument::WindowWord(unsigned bank, unsigned dataReg, std::uint16_t address,
+                                        std::uint16_t select) const {
+  CheckRegister(bank, dataReg);
+  std::lock_guard lock(state_->mutex);
+  auto it = state_->windowWords.find(WindowKey{RegKey(bank, dataReg), select, address});
+  return it == state_->windowWords.end() ? 0 : it->second;
+}
+
+void SimInstrument::SetWindowWord(unsigned bank, unsigned dataReg, std::uint16_t address, std::uint16_t value,
+                                  std::uint16_t select) {
+  CheckRegister(bank, dataReg);
+  std::lock_guard lock(state_->mutex);
+  state_->windowWords[WindowKey{RegKey(bank, dataReg), select, address}] = value;
 }
 
 namespace {
