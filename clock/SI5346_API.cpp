@@ -207,6 +207,86 @@ double SI5346_API::ComputeDecimalFraction(double x, double* denominator) {
   return *denominator * static_cast<double>(whole) + fraction;
 }
 
+namespace {
+
+// DSPLL A: input divider, output divider R, feedback M as a fraction and N.
+// False when no setting exists.
+bool PlanDsplA(SI5346_API& planner, const Decimal& fin, const Decimal& fout, std::uint32_t mode, DsplPlan& a) {
+  if (!IsFinite(fin) || !IsFinite(fout) || !(fout > D(0))) return false;
+  // Input divider: the smallest P >= 1 with X(fin / 2) <= P <= X(fin x 1000 / 8),
+  // X rounding down in mode 0 and up in modes 1 and 2. None exists for an
+  // input below about 0.008 MHz.
+  const bool floorRule = mode == 0;
+  Decimal half = fin / D(2);
+  Decimal top = fin * D(1000) / D(8);
+  std::uint64_t lo = half.ToUInt64(floorRule);
+  std::uint64_t hi = top.ToUInt64(floorRule);
+  a.p = lo > 1 ? lo : 1;
+  if (a.p > hi || a.p > kMaxP) return false;
+  a.fpfd = fin / D(a.p);
+  SearchA search{fout, a.fpfd, a.fpfd.ToInt64(true) >= 1};
+  if (!search.fpfdOk) return false;  // rejects every R
+  Trial t;
+  if (!FindOutputDivider(search, &a.r, &t)) return false;
+  a.fn = t.fn;
+  a.m = t.m;
+  a.mRaw = t.m;
+  a.n = D(14200) / a.fn;
+
+  // Feedback fraction: an integer M (down to 10^-12) over 2^31, otherwise
+  // its 9-decimal fraction scaled up to fill the 32-bit denominator.
+  std::uint64_t mWhole = a.m.ToUInt64(true);
+  Decimal e12 = D(1000000000000ull);
+  if ((a.m * e12 - D(mWhole) * e12).ToUInt64(true) == 0) {
+    a.mNum = mWhole * kTwo31;
+    a.mDen = kTwo31;
+  } else {
+    double den = 1.0;
+    double num = planner.ComputeDecimalFraction(a.m.ToDouble(), &den);
+    std::uint64_t n = DoubleToU64(num);
+    std::uint64_t d = DoubleToU64(den);
+    std::uint64_t scale = 1;
+    for (std::uint64_t s = kTwo31; s >= 2; s >>= 1) {
+      if (d * s <= 0xFFFFFFFFull) {
+        scale = s;
+        break;
+      }
+    }
+    a.mNum = n * scale;
+    a.mDen = d * scale;
+  }
+  return true;
+}
+
+// DSPLL B: the same search with its own input-divider rule, M over 2^31.
+bool PlanDsplB(const Decimal& fin, const Decimal& fout, std::uint32_t mode, DsplPlan& b) {
+  if (!IsFinite(fin) || !IsFinite(fout) || !(fout > D(0))) return false;
+  // Input divider: the smallest P above fin / 2 that stays below fin x 1000 / 8.
+  Decimal half = fin / D(2);
+  Decimal top = fin * D(1000) / D(8);
+  if (half < D(0)) {
+    b.p = 1;
+  } else {
+    if (!(half < D(kMaxP))) return false;  // P would not fit its field
+    b.p = half.ToUInt64(true) + 1;
+  }
+  if (top <= D(b.p)) return false;  // no P fits below the upper bound
+  b.fpfd = fin / D(b.p);
+  SearchB search{fout, b.fpfd, !(b.fpfd <= D(1))};
+  if (!search.fpfdOk) return false;  // rejects every R
+  Trial t;
+  if (!FindOutputDivider(search, &b.r, &t)) return false;
+  b.fn = t.fn;
+  b.mRaw = t.m;
+  b.m = mode == 0 ? t.m : Truncate(t.m, 1000000000ull);
+  b.n = D(14200) / b.fn;
+  b.mNum = (b.m * D(kTwo31)).ToUInt64(true);
+  b.mDen = kTwo31;
+  return true;
+}
+
+}  // namespace
+
 bool SI5346_API::ComputePlan(double* f1, double* f2, double* f3, double* f4, std::uint32_t mode, int boardId) {
   if (f1 == nullptr || f2 == nullptr || f3 == nullptr || f4 == nullptr) {
     addresses.clear();
@@ -235,84 +315,10 @@ bool SI5346_API::ComputePlanDecimal(Decimal* f1, Decimal* f2, Decimal* f3, Decim
   const Decimal finA = mode == 0 ? (setF1 ? Decimal(std::int32_t{50}) : *f1) : *f3;
   const Decimal& finB = *f3;
 
-  // ---- DSPLL A ----
   DsplPlan a;
-  {
-    const Decimal& fin = finA;
-    const Decimal& fout = *f2;
-    if (!IsFinite(fin) || !IsFinite(fout) || !(fout > D(0))) return false;
-    // Input divider: the smallest P >= 1 with X(fin / 2) <= P <= X(fin x 1000 / 8),
-    // X rounding down in mode 0 and up in modes 1 and 2. None exists for an
-    // input below about 0.008 MHz.
-    const bool floorRule = mode == 0;
-    Decimal half = fin / D(2);
-    Decimal top = fin * D(1000) / D(8);
-    std::uint64_t lo = half.ToUInt64(floorRule);
-    std::uint64_t hi = top.ToUInt64(floorRule);
-    a.p = lo > 1 ? lo : 1;
-    if (a.p > hi || a.p > kMaxP) return false;
-    a.fpfd = fin / D(a.p);
-    SearchA search{fout, a.fpfd, a.fpfd.ToInt64(true) >= 1};
-    if (!search.fpfdOk) return false;  // rejects every R
-    Trial t;
-    if (!FindOutputDivider(search, &a.r, &t)) return false;
-    a.fn = t.fn;
-    a.m = t.m;
-    a.mRaw = t.m;
-    a.n = D(14200) / a.fn;
-
-    // Feedback fraction: an integer M (down to 10^-12) over 2^31, otherwise
-    // its 9-decimal fraction scaled up to fill the 32-bit denominator.
-    std::uint64_t mWhole = a.m.ToUInt64(true);
-    Decimal e12 = D(1000000000000ull);
-    if ((a.m * e12 - D(mWhole) * e12).ToUInt64(true) == 0) {
-      a.mNum = mWhole * kTwo31;
-      a.mDen = kTwo31;
-    } else {
-      double den = 1.0;
-      double num = ComputeDecimalFraction(a.m.ToDouble(), &den);
-      std::uint64_t n = DoubleToU64(num);
-      std::uint64_t d = DoubleToU64(den);
-      std::uint64_t scale = 1;
-      for (std::uint64_t s = kTwo31; s >= 2; s >>= 1) {
-        if (d * s <= 0xFFFFFFFFull) {
-          scale = s;
-          break;
-        }
-      }
-      a.mNum = n * scale;
-      a.mDen = d * scale;
-    }
-  }
-
-  // ---- DSPLL B ----
+  if (!PlanDsplA(*this, finA, *f2, mode, a)) return false;
   DsplPlan b;
-  {
-    const Decimal& fin = finB;
-    const Decimal& fout = *f4;
-    if (!IsFinite(fin) || !IsFinite(fout) || !(fout > D(0))) return false;
-    // Input divider: the smallest P above fin / 2 that stays below fin x 1000 / 8.
-    Decimal half = fin / D(2);
-    Decimal top = fin * D(1000) / D(8);
-    if (half < D(0)) {
-      b.p = 1;
-    } else {
-      if (!(half < D(kMaxP))) return false;  // P would not fit its field
-      b.p = half.ToUInt64(true) + 1;
-    }
-    if (top <= D(b.p)) return false;  // no P fits below the upper bound
-    b.fpfd = fin / D(b.p);
-    SearchB search{fout, b.fpfd, !(b.fpfd <= D(1))};
-    if (!search.fpfdOk) return false;  // rejects every R
-    Trial t;
-    if (!FindOutputDivider(search, &b.r, &t)) return false;
-    b.fn = t.fn;
-    b.mRaw = t.m;
-    b.m = mode == 0 ? t.m : Truncate(t.m, 1000000000ull);
-    b.n = D(14200) / b.fn;
-    b.mNum = (b.m * D(kTwo31)).ToUInt64(true);
-    b.mDen = kTwo31;
-  }
+  if (!PlanDsplB(finB, *f4, mode, b)) return false;
 
   // Output control words, against the requested frequencies: bit 2 forces
   // the output's R divider to 2, which holds the output at the requested

@@ -23,3 +23,7 @@ bool ResolveLane(const Tessok_API& api, std::int64_t channel, LaneRoute route, L
 }
 
 }  // namespace tessok
+
+// The per-lane arrays of the instrument object hold one entry per lane.
+static_assert(sizeof(Tessok_API::lineRate) / sizeof(Tessok_API::lineRate[0]) == tessok::kLaneCount);
+static_assert(sizeof(Tessok_API::channelMap) / sizeof(Tessok_API::channelMap[0]) == tessok::kLaneCount);

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "calibration/ThresholdStep.h"
+#include "core/Lanes.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ Tessok_API::Tessok_API() {
   clockFileDir = "./clk/";
   saveEyeCsv = 0;
   saveCurveCsv = 0;
-  for (int ch = 0; ch < 16; ++ch) {
+  for (int ch = 0; ch < tessok::kLaneCount; ++ch) {
     horizontalFitValid[ch] = 0;
     verticalFitValid[ch] = 0;
     for (int t = 0; t < 3; ++t) tableLoaded[t][ch] = 0;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "core/Lanes.h"
 #include "core/Tessok_API.h"
 
 namespace {
@@ -39,7 +40,7 @@ struct Half {
 // The channel's BER and position rows of the mode in use; null when the
 // channel or the entry count lies outside the tables.
 bool CurveRows(Tessok_API& api, bool vertical, int ch, int n, double** ber, double** x) {
-  if (ch < 0 || ch >= 16 || n < 0 || n > (vertical ? kVerticalRow : kHorizontalRow)) return false;
+  if (!tessok::IsLane(ch) || n < 0 || n > (vertical ? kVerticalRow : kHorizontalRow)) return false;
   *ber = vertical ? api.vBathtubBer[ch] : api.bathtubBer[ch];
   *x = vertical ? api.vBathtubY[ch] : api.bathtubX[ch];
   return true;

@@ -1,7 +1,5 @@
 #include "sim/Models.h"
 
-#include <vector>
-
 namespace tessok::sim {
 
 namespace {
@@ -29,7 +27,7 @@ const std::vector<Personality>& Personalities() {
 
 }  // namespace
 
-void ApplyModel(SimInstrument& sim, std::uint16_t model, std::initializer_list<RegisterValue> overrides) {
+void ApplyModel(SimInstrument& sim, std::uint16_t model, const std::vector<RegisterValue>& overrides) {
   sim.SetReg(0, 20, model);
   sim.SetReg(0, 9, 123);  // firmware revision 12.3
   for (const Personality& p : Personalities()) {

@@ -4,8 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
-#include <utility>
+#include <vector>
 
 #include "sim/SimInstrument.h"
 
@@ -18,6 +17,6 @@ struct RegisterValue {
 
 // Sets register 20 to the model, the model's option registers to their plain
 // values and then the overrides (bank 0), e.g. ApplyModel(sim, 7775, {{33, 12}}).
-void ApplyModel(SimInstrument& sim, std::uint16_t model, std::initializer_list<RegisterValue> overrides = {});
+void ApplyModel(SimInstrument& sim, std::uint16_t model, const std::vector<RegisterValue>& overrides = {});
 
 }  // namespace tessok::sim

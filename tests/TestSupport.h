@@ -43,11 +43,16 @@ class SleepRecorder {
 };
 
 // A simulated instrument of a given model on the test's own address, and the
-// instrument object that talks to it.
+// instrument object that talks to it. `registers` overrides bank-0 registers
+// of the model's personality (option words, swing form, ...), e.g.
+// Rig rig(7668, {{31, 11}}). A second rig in one test takes another salt.
 struct Rig {
   explicit Rig(std::uint16_t model = 7652, std::uint8_t objectIndex = 0, unsigned salt = 0)
+      : Rig(model, {}, objectIndex, salt) {}
+  Rig(std::uint16_t model, const std::vector<sim::RegisterValue>& registers, std::uint8_t objectIndex = 0,
+      unsigned salt = 0)
       : sim(TestAddress(salt)), index(objectIndex) {
-    sim::ApplyModel(sim, model);
+    sim::ApplyModel(sim, model, registers);
   }
   ~Rig() {
     if (api().hwLayer.sock != platform::kNoSocket) APIDisconnect(index);

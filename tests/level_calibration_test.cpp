@@ -44,8 +44,7 @@ void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
 
 TEST_P(SaveCalibration, WritesTheKindAtItsAddress) {
   const SaveCase& c = GetParam();
-  Rig rig(c.model);
-  for (const sim::RegisterValue& r : c.registers) rig.sim.SetReg(0, r.reg, r.value);
+  Rig rig(c.model, c.registers);
   rig.Connect();
   const double values[7] = {1.5, -2.25, 3.0, 4e-6, 5e5, 6.0, 7.0};
   EXPECT_TRUE(APISaveCalibrationValues(0, c.channel, c.kind, values));
@@ -94,8 +93,7 @@ TEST(ReadCalibration, GenericModelReloadsThenReturnsTenPerLane) {
 }
 
 TEST(ReadCalibration, Model7780OptionCode1ServesLanesFourToSeven) {
-  Rig rig(7780);
-  rig.sim.SetReg(0, 32, 0xAA);
+  Rig rig(7780, {{32, 0xAA}});
   for (int l = 4; l < 8; ++l) rig.sim.SeedDouble(768 + 1792u * l + 40, static_cast<double>(l));
   rig.Connect();
   EXPECT_EQ(rig.api().calibration.levelLowRate[4][0], 4.0);
@@ -121,8 +119,7 @@ TEST(ReadCalibration, AltAndAlt7Layouts) {
     APIDisconnect(0);
   }
   {
-    Rig rig(7668, 0, 2);
-    rig.sim.SetReg(0, 31, 11);
+    Rig rig(7668, {{31, 11}}, 0, 2);
     for (int e = 0; e < 7; ++e) rig.sim.SeedDouble(768 + 56 + 8u * e, 1.0 + e);
     for (int e = 0; e < 7; ++e) rig.sim.SeedDouble(768 + 112 + 8u * e, 20.0 + e);
     rig.Connect();
@@ -136,8 +133,7 @@ TEST(ReadCalibration, AltAndAlt7Layouts) {
 }
 
 TEST(ReadCalibration, SwingFamilyCopiesTheStoreWithoutReloading) {
-  Rig rig(7668);
-  rig.sim.SetReg(0, 31, 5);
+  Rig rig(7668, {{31, 5}});
   rig.Connect();
   for (int l = 0; l < 8; ++l) {
     for (int e = 0; e < 40; ++e) rig.api().calibration.levelBySwing[l][e] = l * 100.0 + e;
@@ -177,8 +173,7 @@ TEST(DefaultCalibration, Model7822PassesLevelsThroughForEveryOptionCode) {
 
 TEST(DefaultCalibration, SwingFamilyIdentityPerForm) {
   {
-    Rig rig(7621, 0, 1);
-    rig.sim.SetReg(0, 14, 3);
+    Rig rig(7621, {{14, 3}}, 0, 1);
     rig.Connect();
     APILoadDefaultCalibration(0);
     const CalibrationStore& c = rig.api().calibration;

@@ -22,11 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sim/SimInstrument.h"
 
 namespace {
 
 using tessok::sim::Packet;
+using tessok::test::TestAddress;
 using tessok::sim::SimInstrument;
 using Bytes = std::vector<std::uint8_t>;
 using Request = std::array<std::uint8_t, 128>;
@@ -151,8 +153,8 @@ Bytes Pattern(std::size_t n, std::uint8_t seed) {
 Bytes Zeros(std::size_t n) { return Bytes(n, 0); }
 
 TEST(SimInstrument, RegisterWriteAndReadAnswerTheValueInBytes1And2) {
-  SimInstrument sim("127.0.50.1");
-  Client c("127.0.50.1");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   ASSERT_TRUE(c.Connected());
   // Writing 0x1234 to register 0x20C of bank 3: control word 0x9A0C.
   Request write = Make({0xF0, 0, 0, 0, 0x0C, 0x9A, 0x34, 0x12});
@@ -179,16 +181,16 @@ TEST(SimInstrument, RegisterWriteAndReadAnswerTheValueInBytes1And2) {
 }
 
 TEST(SimInstrument, SetRegIsWhatTheWireReads) {
-  SimInstrument sim("127.0.50.2");
+  SimInstrument sim(TestAddress());
   sim.SetReg(15, 0x7FF, 0xBEEF);
-  Client c("127.0.50.2");
+  Client c(TestAddress());
   EXPECT_EQ(Read(c, 15, 0x7FF), 0xBEEF);
 }
 
 TEST(SimInstrument, CannedValueAnswersReadsWhileWritesAreStillStored) {
-  SimInstrument sim("127.0.50.3");
+  SimInstrument sim(TestAddress());
   sim.SetReadValue(2, 0x30C, 0x1F05);
-  Client c("127.0.50.3");
+  Client c(TestAddress());
   Write(c, 2, 0x30C, 0);
   EXPECT_EQ(Read(c, 2, 0x30C), 0x1F05);
   EXPECT_EQ(sim.Reg(2, 0x30C), 0);
@@ -200,9 +202,9 @@ TEST(SimInstrument, CannedValueAnswersReadsWhileWritesAreStillStored) {
 }
 
 TEST(SimInstrument, ReadSequenceAnswersInTurnAndRepeatsTheLast) {
-  SimInstrument sim("127.0.50.4");
+  SimInstrument sim(TestAddress());
   sim.SetReadSequence(0, 13, {7, 8, 9});
-  Client c("127.0.50.4");
+  Client c(TestAddress());
   EXPECT_EQ(Read(c, 0, 13), 7);
   EXPECT_EQ(Read(c, 0, 13), 8);
   EXPECT_EQ(Read(c, 0, 13), 9);
@@ -213,7 +215,7 @@ TEST(SimInstrument, ReadSequenceAnswersInTurnAndRepeatsTheLast) {
 }
 
 TEST(SimInstrument, CallbacksTakeThePlaceOfStorageAndMayCallBackIn) {
-  SimInstrument sim("127.0.50.5");
+  SimInstrument sim(TestAddress());
   std::vector<std::uint16_t> seen;
   // The write callback calls into the simulator: it must not deadlock.
   sim.OnWrite(1, 0x40, [&](std::uint16_t v) {
@@ -223,7 +225,7 @@ TEST(SimInstrument, CallbacksTakeThePlaceOfStorageAndMayCallBackIn) {
   });
   int reads = 0;
   sim.OnRead(1, 0x40, [&] { return static_cast<std::uint16_t>(0x100 + ++reads + sim.Reg(1, 0x41)); });
-  Client c("127.0.50.5");
+  Client c(TestAddress());
   Write(c, 1, 0x40, 0x10);
   EXPECT_EQ(seen, (std::vector<std::uint16_t>{0x10}));
   EXPECT_EQ(sim.Reg(1, 0x40), 0);                                        // not stored
@@ -237,8 +239,8 @@ TEST(SimInstrument, CallbacksTakeThePlaceOfStorageAndMayCallBackIn) {
 }
 
 TEST(SimInstrument, EepromBank0ThroughRegisters10And11) {
-  SimInstrument sim("127.0.50.6");
-  Client c("127.0.50.6");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   Write(c, 0, 10, 0x1234);
   Write(c, 0, 11, 0x01AB);  // only the low byte is kept
   EXPECT_EQ(sim.EepromByte(0x1234), 0xAB);
@@ -256,8 +258,8 @@ TEST(SimInstrument, EepromBank0ThroughRegisters10And11) {
 }
 
 TEST(SimInstrument, EepromBank1ReachesFrom0x10000AndOtherBanksArePlain) {
-  SimInstrument sim("127.0.50.7");
-  Client c("127.0.50.7");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   // Bank 1, register 10 = 0x0FCE: EEPROM address 0x10FCE (control word 0x880A).
   EXPECT_EQ(c.Exchange(Make({0xF0, 0, 0, 0, 0x0A, 0x88, 0xCE, 0x0F})), RegisterReply(0x0FCE));
   Write(c, 1, 11, 0x77);
@@ -273,10 +275,10 @@ TEST(SimInstrument, EepromBank1ReachesFrom0x10000AndOtherBanksArePlain) {
 }
 
 TEST(SimInstrument, PageReadAnswersThe128BytesAtTheAddress) {
-  SimInstrument sim("127.0.50.8");
+  SimInstrument sim(TestAddress());
   const Bytes page = Pattern(128, 3);
   sim.SetEepromBytes(0x9000, page);
-  Client c("127.0.50.8");
+  Client c(TestAddress());
   // Device 0, address 0x9000.
   EXPECT_EQ(c.Exchange(Make({0xF1, 0x00, 0x01, 0x80, 0x00, 0x00, 0x90, 0x00, 0x00})), page);
   // Near the end: bytes past the EEPROM read as erased.
@@ -297,8 +299,8 @@ TEST(SimInstrument, PageReadAnswersThe128BytesAtTheAddress) {
 }
 
 TEST(SimInstrument, PageWriteStoresThe119DataBytes) {
-  SimInstrument sim("127.0.50.9");
-  Client c("127.0.50.9");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   Request r = Make({0xF1, 0x00, 0x00, 0x80, 0x00, 0x00, 0x30, 0x01, 0x00});  // 0x13000
   const Bytes data = Pattern(119, 11);
   std::copy(data.begin(), data.end(), r.begin() + 9);
@@ -308,14 +310,14 @@ TEST(SimInstrument, PageWriteStoresThe119DataBytes) {
 }
 
 TEST(SimInstrument, ResultAndNumberedBlocksAreToldApartByByte4) {
-  SimInstrument sim("127.0.50.10");
+  SimInstrument sim(TestAddress());
   const Bytes result = Pattern(300, 1);
   const Bytes block127 = Pattern(1024, 2);
   const Bytes big = Pattern(1500, 3);
   sim.SetResultBlock(2, result);
   sim.SetNumberedBlock(2, 127, block127);
   sim.SetNumberedBlock(2, 0, big);
-  Client c("127.0.50.10");
+  Client c(TestAddress());
   EXPECT_EQ(c.Exchange(Make({0xF1, 0x02, 0x02, 0x7F, 0x7F})), result);
   EXPECT_EQ(c.Exchange(Make({0xF1, 0x02, 0x02, 0x7F, 0x00})), block127);
   EXPECT_EQ(c.Exchange(Make({0xF1, 0x02, 0x02, 0x00, 0x00})), big);  // sent whole, in one send
@@ -326,12 +328,12 @@ TEST(SimInstrument, ResultAndNumberedBlocksAreToldApartByByte4) {
 }
 
 TEST(SimInstrument, BathtubPayloadsPerChannel) {
-  SimInstrument sim("127.0.50.11");
+  SimInstrument sim(TestAddress());
   const Bytes horizontal = Pattern(1024, 5);
   const Bytes vertical = Pattern(512, 6);
   sim.SetBathtub(1, horizontal);
   sim.SetVerticalBathtub(1, vertical);
-  Client c("127.0.50.11");
+  Client c(TestAddress());
   EXPECT_EQ(c.Exchange(Make({0xF1, 0x03, 0x01, 0x05, 0x06})), horizontal);
   EXPECT_EQ(c.Exchange(Make({0xF1, 0x04, 0x01, 0x05, 0x7F})), vertical);
   EXPECT_EQ(c.Exchange(Make({0xF1, 0x03, 0x02, 0x05, 0x06})), Zeros(1024));
@@ -339,9 +341,9 @@ TEST(SimInstrument, BathtubPayloadsPerChannel) {
 }
 
 TEST(SimInstrument, ModuleBusReadAndWrite) {
-  SimInstrument sim("127.0.50.12");
+  SimInstrument sim(TestAddress());
   sim.SetModuleMemory(0xA0, 0x10, {1, 2, 3, 4, 5});
-  Client c("127.0.50.12");
+  Client c(TestAddress());
   // len 4: 128 bytes, the first 4 from the memory.
   Bytes expected = Zeros(128);
   for (std::uint8_t i = 0; i < 4; ++i) expected[i] = static_cast<std::uint8_t>(i + 1);
@@ -360,8 +362,8 @@ TEST(SimInstrument, ModuleBusReadAndWrite) {
 }
 
 TEST(SimInstrument, ParameterBlockAndUnknownCommandsAreAcknowledgedAndLogged) {
-  SimInstrument sim("127.0.50.13");
-  Client c("127.0.50.13");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   const Request parameters = Make({0xF1, 0x07, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0x02, 0x01, 11, 12, 13, 14});
   const Request unknownSub = Make({0xF1, 0x09, 1, 2, 3});
   const Request unknown = Make({0x55, 0xAA});
@@ -376,8 +378,8 @@ TEST(SimInstrument, ParameterBlockAndUnknownCommandsAreAcknowledgedAndLogged) {
 }
 
 TEST(SimInstrument, ClockChipListPairsEachValueWithTheLastAddress) {
-  SimInstrument sim("127.0.50.14");
-  Client c("127.0.50.14");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   Write(c, 0, 0x106, 0x10);
   Write(c, 0, 0x107, 0xAA);
   Write(c, 0, 0x107, 0xBB);
@@ -395,8 +397,8 @@ TEST(SimInstrument, ClockChipListPairsEachValueWithTheLastAddress) {
 }
 
 TEST(SimInstrument, SubRegisterWindowAndReadinessScript) {
-  SimInstrument sim("127.0.50.15");
-  Client c("127.0.50.15");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   // The readiness check: select 0, write 0, read.
   auto check = [&](unsigned bank) {
     Write(c, bank, 0x200, 0);
@@ -428,8 +430,8 @@ TEST(SimInstrument, SubRegisterWindowAndReadinessScript) {
 }
 
 TEST(SimInstrument, ChipRegisterWindowIsKeptPerBank) {
-  SimInstrument sim("127.0.50.16");
-  Client c("127.0.50.16");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   Write(c, 2, 0x21F, 9);
   Write(c, 2, 0x220, 33);
   EXPECT_EQ(sim.ChipRegister(2, 9), 33);
@@ -485,10 +487,10 @@ TEST(SimInstrument, RegisterWindowsAreOffUntilSwitchedOnAndKeyedByTheirRegisters
 }
 
 TEST(SimInstrument, CloseAtRequestClosesInsteadOfAnswering) {
-  SimInstrument sim("127.0.50.17");
+  SimInstrument sim(TestAddress());
   sim.CloseAtRequest(1);
   {
-    Client c("127.0.50.17");
+    Client c(TestAddress());
     Write(c, 0, 5, 1);
     Bytes reply = c.Exchange(WriteReq(0, 5, 2));
     EXPECT_TRUE(reply.empty());
@@ -496,15 +498,15 @@ TEST(SimInstrument, CloseAtRequestClosesInsteadOfAnswering) {
   }
   EXPECT_EQ(sim.RequestCount(), 2u);  // the closed request is logged ...
   EXPECT_EQ(sim.Reg(0, 5), 1);        // ... but not carried out
-  Client again("127.0.50.17");
+  Client again(TestAddress());
   EXPECT_EQ(Read(again, 0, 5), 1);
   EXPECT_EQ(sim.ConnectionCount(), 2);
 }
 
 TEST(SimInstrument, ResetAtRequestResetsTheConnection) {
-  SimInstrument sim("127.0.50.18");
+  SimInstrument sim(TestAddress());
   sim.ResetAtRequest(0);
-  Client c("127.0.50.18");
+  Client c(TestAddress());
   Bytes reply = c.Exchange(ReadReq(0, 20));
   EXPECT_TRUE(reply.empty());
   EXPECT_EQ(c.LastResult(), -1);
@@ -513,20 +515,20 @@ TEST(SimInstrument, ResetAtRequestResetsTheConnection) {
 }
 
 TEST(SimInstrument, ShortReplyAtRequestSendsOnlyTheFirstBytes) {
-  SimInstrument sim("127.0.50.19");
+  SimInstrument sim(TestAddress());
   sim.SetReg(0, 20, 0x1E9C);
   sim.ShortReplyAtRequest(0, 3);
-  Client c("127.0.50.19");
+  Client c(TestAddress());
   EXPECT_EQ(c.Exchange(ReadReq(0, 20)), (Bytes{0xF0, 0x9C, 0x1E}));
   // Nothing is left over: the next request gets exactly its own reply.
   EXPECT_EQ(c.Exchange(ReadReq(0, 21)), RegisterReply(0));
 }
 
 TEST(SimInstrument, SplitReplyAtRequestSendsTheReplyInTwoParts) {
-  SimInstrument sim("127.0.50.20");
+  SimInstrument sim(TestAddress());
   sim.SetReg(0, 20, 0x1E9C);
   sim.SplitReplyAtRequest(1, 2);
-  Client c("127.0.50.20");
+  Client c(TestAddress());
   EXPECT_EQ(Read(c, 0, 20), 0x1E9C);
   c.Send(ReadReq(0, 20));
   Bytes first = c.ReceiveOnce();
@@ -537,9 +539,9 @@ TEST(SimInstrument, SplitReplyAtRequestSendsTheReplyInTwoParts) {
 }
 
 TEST(SimInstrument, RequestSentInPiecesGetsOneReply) {
-  SimInstrument sim("127.0.50.21");
+  SimInstrument sim(TestAddress());
   sim.SetReg(4, 0x22B, 0x0103);
-  Client c("127.0.50.21");
+  Client c(TestAddress());
   const Request r = ReadReq(4, 0x22B);
   c.Send(r.data(), 50);
   EXPECT_FALSE(c.Readable(50));  // no answer to a part of a request
@@ -550,10 +552,10 @@ TEST(SimInstrument, RequestSentInPiecesGetsOneReply) {
 }
 
 TEST(SimInstrument, TwoRequestsInOneSendGetTwoReplies) {
-  SimInstrument sim("127.0.50.22");
+  SimInstrument sim(TestAddress());
   sim.SetReg(0, 1, 0x0101);
   sim.SetReg(0, 2, 0x0202);
-  Client c("127.0.50.22");
+  Client c(TestAddress());
   std::array<std::uint8_t, 256> both{};
   const Request a = ReadReq(0, 1);
   const Request b = ReadReq(0, 2);
@@ -573,8 +575,8 @@ TEST(SimInstrument, TwoRequestsInOneSendGetTwoReplies) {
 }
 
 TEST(SimInstrument, FaultNumbersCountFromTheStartAcrossClearLog) {
-  SimInstrument sim("127.0.50.23");
-  Client c("127.0.50.23");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   for (unsigned i = 0; i < 3; ++i) Read(c, 0, i);
   sim.ClearLog();
   EXPECT_EQ(sim.RequestCount(), 0u);
@@ -589,8 +591,8 @@ TEST(SimInstrument, FaultNumbersCountFromTheStartAcrossClearLog) {
 }
 
 TEST(SimInstrument, LogTimestampsLieBetweenSendAndReply) {
-  SimInstrument sim("127.0.50.24");
-  Client c("127.0.50.24");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   auto before = std::chrono::steady_clock::now();
   Read(c, 0, 1);
   auto between = std::chrono::steady_clock::now();
@@ -605,8 +607,8 @@ TEST(SimInstrument, LogTimestampsLieBetweenSendAndReply) {
 }
 
 TEST(SimInstrument, StopWithAConnectedClientReturnsPromptly) {
-  SimInstrument sim("127.0.50.25");
-  Client c("127.0.50.25");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   Read(c, 0, 1);  // the connection has been taken
   auto start = std::chrono::steady_clock::now();
   sim.Stop();
@@ -614,17 +616,17 @@ TEST(SimInstrument, StopWithAConnectedClientReturnsPromptly) {
   EXPECT_TRUE(c.ReceiveOnce().empty());
   EXPECT_EQ(c.LastResult(), 0);
   sim.Stop();  // idempotent
-  Client late("127.0.50.25");
+  Client late(TestAddress());
   EXPECT_FALSE(late.Connected());
   EXPECT_EQ(late.ConnectErrno(), ECONNREFUSED);
 }
 
 TEST(SimInstrument, StopWhileAClientIsMidRequestReturnsPromptly) {
-  SimInstrument sim("127.0.50.26");
-  Client c("127.0.50.26");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   const Request r = ReadReq(0, 1);
   c.Send(r.data(), 10);
-  Client other("127.0.50.26");
+  Client other(TestAddress());
   Read(other, 0, 1);  // a second connection is served meanwhile
   auto start = std::chrono::steady_clock::now();
   sim.Stop();
@@ -632,19 +634,19 @@ TEST(SimInstrument, StopWhileAClientIsMidRequestReturnsPromptly) {
 }
 
 TEST(SimInstrument, StopFromACallbackAnswersThatRequestFirst) {
-  auto sim = std::make_unique<SimInstrument>("127.0.50.27");
+  auto sim = std::make_unique<SimInstrument>(TestAddress());
   sim->OnWrite(0, 3, [&](std::uint16_t) { sim->Stop(); });
-  Client c("127.0.50.27");
+  Client c(TestAddress());
   Write(c, 0, 3, 1);
   EXPECT_TRUE(c.ReceiveOnce().empty());  // then the server closes
   sim.reset();                           // joins
 }
 
 TEST(SimInstrument, ServesSeveralConnectionsAtOnce) {
-  SimInstrument sim("127.0.50.28");
-  Client a("127.0.50.28");
+  SimInstrument sim(TestAddress());
+  Client a(TestAddress());
   Write(a, 0, 7, 70);
-  Client b("127.0.50.28");  // a is still open
+  Client b(TestAddress());  // a is still open
   EXPECT_EQ(Read(b, 0, 7), 70);
   Write(b, 0, 7, 71);
   EXPECT_EQ(Read(a, 0, 7), 71);
@@ -653,22 +655,22 @@ TEST(SimInstrument, ServesSeveralConnectionsAtOnce) {
 
 TEST(SimInstrument, RestartsOnTheSameAddressRightAway) {
   for (int i = 0; i < 3; ++i) {
-    SimInstrument sim("127.0.50.29");
+    SimInstrument sim(TestAddress());
     sim.SetReg(0, 20, static_cast<std::uint16_t>(i));
-    Client c("127.0.50.29");
+    Client c(TestAddress());
     EXPECT_EQ(Read(c, 0, 20), i);
   }  // the server side closes first, leaving TIME_WAIT behind
 }
 
 TEST(SimInstrument, ConstructorThrowsWhenItCannotListen) {
-  SimInstrument sim("127.0.50.30");
-  EXPECT_THROW(SimInstrument("127.0.50.30"), std::runtime_error);
+  SimInstrument sim(TestAddress());
+  EXPECT_THROW(SimInstrument{TestAddress()}, std::runtime_error);
   EXPECT_THROW(SimInstrument("not an address"), std::runtime_error);
   EXPECT_THROW(SimInstrument("::1"), std::runtime_error);
 }
 
 TEST(SimInstrument, AccessorsRejectWhatTheWireCannotAddress) {
-  SimInstrument sim("127.0.50.31");
+  SimInstrument sim(TestAddress());
   EXPECT_THROW(sim.Reg(16, 0), std::out_of_range);
   EXPECT_THROW(sim.SetReg(0, 2048, 1), std::out_of_range);
   EXPECT_THROW(sim.SetNumberedBlock(0, 256, {1}), std::out_of_range);
@@ -678,9 +680,9 @@ TEST(SimInstrument, AccessorsRejectWhatTheWireCannotAddress) {
 }
 
 TEST(SimInstrument, EepromSizeIsChosenAtConstruction) {
-  SimInstrument sim("127.0.50.32", tessok::sim::kPort, 0x14000);
+  SimInstrument sim(TestAddress(), tessok::sim::kPort, 0x14000);
   EXPECT_EQ(sim.EepromSize(), 0x14000u);
-  Client c("127.0.50.32");
+  Client c(TestAddress());
   Write(c, 1, 10, 0x4000);  // 0x14000: just past the end
   Write(c, 1, 11, 0x12);
   EXPECT_EQ(Read(c, 1, 11), 0x00FF);

@@ -6,8 +6,13 @@
  * text or result pointer, returns the function's failure value (0, 0.0 or
  * false) without touching anything. Unless stated otherwise a u8 result is 1
  * for success and 0 for failure. Each object drives one instrument over one TCP
- * connection (port 6653); calls for one index must not overlap, calls for
- * different indexes are independent.
+ * connection (port 6653).
+ *
+ * Threads: the library starts no threads and takes no locks; every call runs
+ * in the caller's thread and blocks while it waits for the instrument.
+ * Different indexes may be driven from different threads at the same time.
+ * One index must be used by one thread at a time: two threads calling the same
+ * index at once share its single connection and get each other's replies.
  *
  * Units: line rate in Gb/s, clock frequencies in MHz, levels and thresholds in
  * mV, time in ps, supply voltages read back in 1/256 V, elapsed time in ms.
