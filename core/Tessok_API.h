@@ -117,7 +117,8 @@ class Tessok_API {
   // Control bits through the signal-processor window: bit 1 of bank 1's
   // sub-register 0 set when on is 1 (else cleared), and on some models bit 4
   // of bank-0 sub-registers 16 to 19 cleared when on is 1 (else set); records
-  // item 29 = on for lanes 0 to 3. 1 when any transfer succeeded.
+  // item 29 = on for lanes 0 to 3. A sub-register whose select or read failed
+  // is not written back. 1 when any transfer succeeded.
   virtual std::uint8_t SetIndirectControlBits(int on);
 
   // Chip-register window: address to 0x21F, data through 0x220, at the bank.
@@ -176,7 +177,7 @@ class Tessok_API {
   virtual std::uint8_t ReadModuleMonitor40(std::uint32_t port, double* out);
   virtual std::uint8_t ReadModuleMonitor41(std::uint32_t port, double* out);
   // Module register 22 shifted left by (module register 23 + 8) mod 32, kept
-  // as 16 bits; lastStatus and the result as the second register read left them.
+  // as 16 bits; lastStatus = the AND of the two module-register reads.
   virtual std::uint8_t ReadModuleScaledPair(std::uint32_t port, double* out);
   virtual std::uint8_t ReadModuleMonitor37(std::uint32_t port, double* out);
   virtual std::uint8_t ReadModuleMonitor38(std::uint32_t port, double* out);
@@ -224,8 +225,8 @@ class Tessok_API {
   virtual std::uint8_t SetBridgeRailValue(std::uint16_t value, double* volts);
 
   // ---- Signal-processor window and board control of a bank ----
-  // State of sub-register 10 (window 0x200 = 10, 0x201 = state); the second
-  // write's result.
+  // State of sub-register 10 (window 0x200 = 10, 0x201 = state); the AND of
+  // both writes.
   virtual std::uint8_t SetDspState1(std::uint16_t bank);
   virtual std::uint8_t SetDspState0(std::uint16_t bank);
   virtual std::uint8_t SetDspState2(std::uint16_t bank);
@@ -236,8 +237,9 @@ class Tessok_API {
   virtual std::uint8_t ReadReg71(std::uint16_t bank, std::uint16_t* out);
   virtual std::uint8_t AccessReg72To75(std::uint16_t bank, int write, std::uint64_t* value);
   virtual std::uint8_t AccessReg76(std::uint16_t bank, int write, std::uint16_t* data);
-  // Bit 0 of bank 1's sub-register 0 by read-modify-write; 0, with nothing
-  // written back, when the read failed.
+  // Bit 0 of bank 1's sub-register 0 by read-modify-write (one select); the
+  // write-back's result, 0 with nothing written back when the select or the
+  // read failed.
   virtual std::uint8_t SetBank1ControlBit0();
   virtual std::uint8_t ClearBank1ControlBit0();
 

@@ -260,17 +260,19 @@ std::uint8_t Tessok_API::WriteModuleRegister(std::uint16_t port, std::uint16_t a
 }
 
 // The value is shifted in 32 bits and kept as 16, so an exponent of 8 or more
-// (a shift of 16 or more) gives 0 rather than an undefined shift.
+// (a shift of 16 or more) gives 0 rather than an undefined shift. Both reads
+// must succeed: a failed one hands back the previous reply's word.
 std::uint8_t Tessok_API::ReadModuleScaledPair(std::uint32_t port, double* out) {
   lastStatus = 0;
   std::uint16_t value = 0;
   std::uint16_t exponent = 0;
   const auto bank = static_cast<std::uint16_t>(port);
-  ReadModuleRegister(bank, reg::kModuleScaledValue, &value);
-  ReadModuleRegister(bank, reg::kModuleScaledExponent, &exponent);
+  std::uint8_t ok = ReadModuleRegister(bank, reg::kModuleScaledValue, &value);
+  ok &= ReadModuleRegister(bank, reg::kModuleScaledExponent, &exponent);
   const std::uint32_t shift = (std::uint32_t{exponent} + 8) % 32;
   *out = static_cast<std::uint16_t>(std::uint32_t{value} << shift);
-  return lastStatus;
+  lastStatus = ok;
+  return ok;
 }
 
 bool Tessok_API::ReadModuleBlock(std::uint8_t a, std::uint8_t len, std::uint8_t b, std::uint8_t* out) {

@@ -61,17 +61,17 @@ struct Update {
 };
 
 // Window read-modify-write of a sub-register: select, read, select again
-// (unless selectOnce), write (old & ~mask) | bits. A failed read writes nothing
-// back: the word then holds the previous reply, which belongs to another register.
+// (unless selectOnce), write (old & ~mask) | bits. Nothing is written back
+// after a failed select or read: the word would then be another register's (a
+// failed read hands back the previous reply) or go to another sub-register.
 Update UpdateSub(Tessok_API& api, Path path, std::uint16_t bank, std::uint16_t sub, std::uint16_t mask,
                  std::uint16_t bits, bool selectOnce) {
   Update u{Select(api, path, bank, sub), 0};
+  if (u.any == 0) return u;
   std::uint16_t& in = api.regScratch.word[regs::kSingleReadWord];
   in = 0;
-  const std::uint8_t read = Access(api, path, false, bank, reg::kDeviceWindowData, &in);
-  u.any |= read;
-  if (read == 0) return u;
-  if (!selectOnce) u.any |= Select(api, path, bank, sub);
+  if (Access(api, path, false, bank, reg::kDeviceWindowData, &in) == 0) return u;
+  if (!selectOnce) Select(api, path, bank, sub);
   std::uint16_t& out = api.regScratch.word[regs::kMainDataWord];
   out = static_cast<std::uint16_t>((in & ~mask) | (bits & mask));
   u.written = Access(api, path, true, bank, reg::kDeviceWindowData, &out);
@@ -79,11 +79,14 @@ Update UpdateSub(Tessok_API& api, Path path, std::uint16_t bank, std::uint16_t s
   return u;
 }
 
+// A failed select sends the state to whichever sub-register was selected
+// before, so the result is the AND of both writes.
 std::uint8_t SetDspState(Tessok_API& api, std::uint16_t bank, std::uint16_t state) {
-  Select(api, Path::Board, bank, reg::kDspSubState);
+  std::uint8_t ok = Select(api, Path::Board, bank, reg::kDspSubState);
   std::uint16_t& word = api.regScratch.word[regs::kMainDataWord];
   word = state;
-  return Access(api, Path::Board, true, bank, reg::kDeviceWindowData, &word);
+  ok &= Access(api, Path::Board, true, bank, reg::kDeviceWindowData, &word);
+  return ok;
 }
 
 }  // namespace
