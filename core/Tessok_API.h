@@ -97,6 +97,61 @@ class Tessok_API {
   // to measure. Horizontal results in ps, vertical ones in mV.
   virtual std::uint8_t GetTotalJitterAtBER(int ch, double ber, double* tj);
 
+  // ---- Auxiliary output block of a lane (lane registers 0x401 to 0x41B) ----
+  // Each setter takes a channel 0 to 15 (else 0, nothing sent or recorded).
+  // Unless said otherwise it records its status item at the lane
+  // channelMap[ch] and writes at that bank, moved from 3 to 2 on a 7775 whose
+  // option word moves lane 3 where the operation says "3 -> 2". Values out of
+  // range are neither recorded nor sent. Results: the (last) register write's,
+  // 1 or 0.
+  //
+  // Register 0x405 = value truncated (item 21 first; 3 -> 2). NaN and the
+  // infinities are refused.
+  virtual std::uint8_t SetAuxSetting(int ch, double value);
+  // 0.22 on the 7733 with option word 33 = 12, else 0.65; reads no register.
+  virtual double GetAuxLevelLimit();
+  // on == 1: register 0x404 = the code recorded in item 23, limited to 0-4095
+  // (an erased item gives 0); otherwise 0. Records nothing (3 -> 2).
+  virtual std::uint8_t EnableAuxAmplitudeA(int ch, std::uint32_t on);
+  // Register 0x401 = 1 when on is 1, else 0; no record, no 3 -> 2.
+  virtual std::uint8_t SetAuxFlag401(int ch, int on);
+  // Frequency in MHz, 0 to 100 (0 to 500 on the 7733 with option word 33 =
+  // 12): item 22, then registers 0x402 (hertz bits 16-31) and 0x403 (bits
+  // 0-15) at the bank after 3 -> 2. The first write's result is ORed into
+  // lastResult; the second one's is returned.
+  virtual std::uint8_t SetAuxFrequency(int ch, double mhz);
+  // Amplitude A (register 0x404). With table A in use (loaded, header exactly
+  // 2.0) the finite value is converted through the row of the frequency band
+  // of item 22, the code recorded in item 23 and then limited to 0-4095.
+  // Otherwise value must lie in 0-4095: with table A loaded (other header)
+  // register 0x401 is also written (1 for a value of 0) at the bank of the
+  // channel moved 3 -> 2 without the map; with no table the 7733 with option
+  // word 33 = 12 converts values when lane register 29 reads 0xFACE.
+  virtual std::uint8_t SetAuxAmplitudeA(int ch, double value);
+  // Item 24 = 0, then register 0x406 = 1 when on is 1, else 0 (3 -> 2).
+  virtual std::uint8_t EnableAuxAmplitudeB(int ch, int on);
+  // Amplitude B (register 0x407, item 24, table B) as amplitude A, except: the
+  // 7733 with option word 33 = 12 always takes band 0, no 0x401 flag, no
+  // signature read and no conversion without a table.
+  virtual std::uint8_t SetAuxAmplitudeB(int ch, double value);
+  // Register 0x40C = value truncated, 0 sent as 1; value 0 to 4095 (item 25
+  // first; 3 -> 2).
+  virtual std::uint8_t SetAuxControl40C(int ch, double value);
+
+  // ---- Auxiliary calibration tables A, B (amplitudes) ----
+  // A load reads the lane's header and its 10 rows of 7 doubles from the EEPROM
+  // into the store (a NaN header is kept as -1.0), marks the lane's table
+  // loaded and hands out the rows' limit pairs (limits[2r], limits[2r + 1] =
+  // elements 5 and 6 of row r, 20 doubles). The table is used by the setters
+  // only while loaded and with a header of 2.0. Result: the header truncated
+  // toward zero; -1 for a lane outside 0-15 or null limits, nothing read.
+  virtual int LoadAuxAmplitudeACalibration(std::uint32_t lane, double* limits);
+  // Marks the lane's table as not loaded (its rows stay in the store); 1, or 0
+  // for a lane outside 0-15.
+  virtual int ClearAuxAmplitudeACalibration(int lane);
+  virtual int LoadAuxAmplitudeBCalibration(std::uint32_t lane, double* limits);
+  virtual int ClearAuxAmplitudeBCalibration(int lane);
+
   // Resets the level tables to pass-through conversions; always 1.
   virtual int LoadDefaultCalibration();
   // Uploads three lookup tables of 12 words (banks 0 to 2).
@@ -145,6 +200,11 @@ class Tessok_API {
   virtual std::uint8_t WriteEEPROMAddress(std::uint32_t address, double value);
   // The first two bytes of the 128-byte page at an address.
   virtual std::uint32_t ReadEEPROMAddress(std::uint32_t address, std::uint16_t* value);
+  // Save a lane's header and its 10 rows (70 doubles, row after row) to the
+  // EEPROM, byte by byte without waits; the store and the loaded flags are not
+  // changed. 1, or 0 for a lane outside 0-15 or null rows (nothing sent).
+  virtual int SaveAuxAmplitudeACalibration(std::uint32_t lane, double header, const double* rows);
+  virtual int SaveAuxAmplitudeBCalibration(std::uint32_t lane, double header, const double* rows);
   // Saves one kind of a channel's level calibration in the EEPROM.
   virtual std::uint32_t SaveCalibrationValues(int channel, int kind, const double* values);
   // Hands the level calibration to the application, lane after lane.
@@ -223,6 +283,60 @@ class Tessok_API {
   // Writes value to the rail register of *volts: 69 for exactly 1.8 V, 70 for
   // exactly 5.0 V (lastStatus); any other rail sends nothing and gives 0.
   virtual std::uint8_t SetBridgeRailValue(std::uint16_t value, double* volts);
+
+  // ---- Auxiliary output block, board part (bank 0) ----
+  // Register 0x40D = value (0x411 when option words 33 and 30 read 12 and 1).
+  virtual std::uint8_t SetAuxGlobalControl(std::uint16_t value);
+  // Registers 0x40E and 0x40F = bits 16-31 and 0-15 of the frequency in hertz,
+  // then item 39 of lane 0 = the hertz. The frequency must be finite and its
+  // hertz within 0 to 2^32 - 1 (else 0, nothing sent). 1 when either write
+  // succeeded.
+  virtual std::uint8_t SetAuxFrequencyGlobal(double mhz);
+  // Register 0x412 (global level), only with option words 33 and 30 reading 12
+  // and 1 (else 0, nothing sent). With the global table in use (loaded, mode
+  // 1): item 38 = value, then the code of the band of item 39, limited to
+  // 0-4095. Otherwise value, item 38, then value again with 0 sent as 1.
+  virtual std::uint8_t SetAuxLevelGlobal(int value);
+
+  // ---- Auxiliary calibration table of the global level ----
+  // Every one of the 7 rows becomes {0, 0, 0, 1, 0, 0, 4095}: the identity
+  // conversion. The loaded flag and the mode are not changed; always 1.
+  virtual int ResetAuxGlobalLevelCalibration();
+  // Saves the header at 0x9000 and 7 rows (49 doubles) from 0x9032; 1, or 0
+  // for null rows.
+  virtual int SaveAuxGlobalLevelCalibration(double header, const double* rows);
+  // Loads header and rows (14 limits as for table A); the mode is the header
+  // truncated (-1 for a NaN header), and the result. -1 for null limits.
+  virtual int LoadAuxGlobalLevelCalibration(double* limits);
+  virtual int ClearAuxGlobalLevelCalibration();
+
+  // ---- Auxiliary output block of a lane, continued ----
+  // Register 0x419 = 1 when on is 1, else 0 (3 -> 2), no record.
+  virtual std::uint8_t SetAuxFlag419(int ch, int on);
+  // Register 0x41A = value (no 3 -> 2), then item 43 of lane 0 = value; the
+  // result is the record's.
+  virtual std::uint8_t SetAuxControl41A(int ch, std::uint16_t value);
+  // Level C (register 0x41B, no 3 -> 2). With table C in use (loaded, header
+  // truncating to 2) the value is converted through row `band` (0 to 4, else
+  // 0 and nothing sent) and item 42 records the code before it is limited to
+  // 0-4095; otherwise item 42 = value and the low 16 bits of value are sent.
+  virtual std::uint8_t SetAuxLevelC(int ch, int value, std::uint32_t band);
+  // Writes bank-0 register 0x417 with whatever the main data word
+  // (regScratch.word[6]) holds, and changes nothing. Every single register
+  // write of the auxiliary block, and of the other lane setters, passes its
+  // value through that word, so 0x417 repeats the last value written; the
+  // reference-clock setting relies on it to repeat its last register value.
+  virtual std::uint8_t WriteAuxControl417();
+
+  // ---- Auxiliary calibration table C (level) ----
+  // As table A with 5 rows (10 limits): the header page is read at the lane's
+  // own header address, the rows byte by byte at bank 1 (registers 10 and 11,
+  // no waits), every transfer result ANDed into lastStatus. Used while loaded
+  // with a header that truncates to 2.
+  virtual int LoadAuxLevelCCalibration(std::uint32_t lane, double* limits);
+  virtual int ClearAuxLevelCCalibration(int lane);
+  // Header and 5 rows (35 doubles), as the saves of table A.
+  virtual int SaveAuxLevelCCalibration(std::uint32_t lane, double header, const double* rows);
 
   // ---- Signal-processor window and board control of a bank ----
   // State of sub-register 10 (window 0x200 = 10, 0x201 = state); the AND of
