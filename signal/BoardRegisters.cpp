@@ -82,19 +82,19 @@ constexpr Accessor kCageMonitor40  {BankRule::CageBank0, 0,                   Se
 constexpr Accessor kCageMonitor41  {BankRule::CageBank0, 0,                   Sense::HighByte,  Report::S,  reg::kCageMonitor41Bank0};
 
 // Bridge registers (bank 0).
-//                                  bank             register          sense         lastStatus
-constexpr Accessor kBridge62       {BankRule::Zero, reg::kBridge62,   Sense::Raw,   Report::L};
-constexpr Accessor kBridge63       {BankRule::Zero, reg::kBridge63,   Sense::Raw,   Report::S};
-constexpr Accessor kBridge64       {BankRule::Zero, reg::kBridge64,   Sense::Raw,   Report::S};
-constexpr Accessor kBridge65       {BankRule::Zero, reg::kBridge65,   Sense::Raw,   Report::S};
-constexpr Accessor kBridge66       {BankRule::Zero, reg::kBridge66,   Sense::Raw,   Report::L};
-constexpr Accessor kBridge67       {BankRule::Zero, reg::kBridge67,   Sense::Raw,   Report::L};
-constexpr Accessor kBridge68       {BankRule::Zero, reg::kBridge68,   Sense::Raw,   Report::L};
-constexpr Accessor kBridgeRail1V8  {BankRule::Zero, reg::kBridgeRail1V8, Sense::Raw, Report::S};
-constexpr Accessor kBridgeRail5V0  {BankRule::Zero, reg::kBridgeRail5V0, Sense::Raw, Report::S};
+//                                  bank             register             sense         lastStatus
+constexpr Accessor kBridge62       {BankRule::Zero, reg::kBridge62,       Sense::Raw,   Report::L};
+constexpr Accessor kBridge63       {BankRule::Zero, reg::kBridge63,       Sense::Raw,   Report::S};
+constexpr Accessor kBridge64       {BankRule::Zero, reg::kBridge64,       Sense::Raw,   Report::S};
+constexpr Accessor kBridge65       {BankRule::Zero, reg::kBridge65,       Sense::Raw,   Report::S};
+constexpr Accessor kBridge66       {BankRule::Zero, reg::kBridge66,       Sense::Raw,   Report::L};
+constexpr Accessor kBridge67       {BankRule::Zero, reg::kBridge67,       Sense::Raw,   Report::L};
+constexpr Accessor kBridge68       {BankRule::Zero, reg::kBridge68,       Sense::Raw,   Report::L};
+constexpr Accessor kBridgeRail1V8  {BankRule::Zero, reg::kBridgeRail1V8,  Sense::Raw,   Report::S};
+constexpr Accessor kBridgeRail5V0  {BankRule::Zero, reg::kBridgeRail5V0,  Sense::Raw,   Report::S};
 
-// Windows.
-//                            bank            select             address                    data                    bank-0 select, address, data
+// Windows; the cage window's second set is that of the bank-0 cage map.
+//                            bank            select             address                    data
 constexpr Window kModuleWin {BankRule::Port, {module::kNoSelect, reg::kModuleWindowAddress, reg::kModuleWindowData}};
 constexpr Window kCageWin   {BankRule::Cage, {reg::kCageSelect,  reg::kCageAddress,         reg::kCageData},
                                              {reg::kCageSelectBank0, reg::kCageAddressBank0, reg::kCageDataBank0}};

@@ -4,9 +4,9 @@
 // the bridge are some hundred thin accessors that differ only in where their
 // register sits, how its word becomes the caller's result (or the caller's
 // value the word written) and what they leave in Tessok_API::lastStatus. Each
-// is a row of a constant table beside its member function (signal/
-// ModuleCages.cpp, signal/BoardRegisters.cpp), and each member body is one call
-// of a generic function below with its row.
+// is a row of a constant table beside its member function
+// (signal/ModuleCages.cpp, signal/BoardRegisters.cpp), and each member body is
+// one call of a generic function below with its row.
 //
 // Every access goes through the link (HwLayer::AccessRegister): data through
 // the single-read word (regScratch word 1, reads and writes alike, as the
@@ -26,7 +26,7 @@ enum class BankRule : std::uint8_t {
   Port,       // at the port's bank
   Zero,       // at bank 0; the port is not used
   Cage,       // at the port's bank; at bank 0 under the second register number on a board whose
-              // cage map sits there (kCageMapOnBank0)
+              // cage map sits there (CageMapOnBank0)
   CageBank0,  // at bank 0 under the second register number on those boards only; on others
               // the row is refused: nothing is sent and the output is left alone
 };

@@ -21,12 +21,12 @@ namespace {
 // clang-format off
 // Read/write pins: write 1 drives the pin from the caller's value, any other
 // write reads it back into that value.
-//                                bank            register           sense              lastStatus
-constexpr Accessor kQddModSel   {BankRule::Port, reg::kQddModSel,   Sense::ActiveLow,  Report::S};
-constexpr Accessor kQddModRst   {BankRule::Port, reg::kQddModRst,   Sense::ActiveLow,  Report::S};
-constexpr Accessor kQddModInit  {BankRule::Port, reg::kQddModInit,  Sense::ActiveHigh, Report::S};
-constexpr Accessor kOsfpModRst  {BankRule::Port, reg::kOsfpModRst,  Sense::ActiveLow,  Report::S};
-constexpr Accessor kOsfpModLp   {BankRule::Port, reg::kOsfpModLp,   Sense::ActiveHigh, Report::S};
+//                                   bank            register               sense             lastStatus
+constexpr Accessor kQddModSel        {BankRule::Port, reg::kQddModSel,       Sense::ActiveLow,  Report::S};
+constexpr Accessor kQddModRst        {BankRule::Port, reg::kQddModRst,       Sense::ActiveLow,  Report::S};
+constexpr Accessor kQddModInit       {BankRule::Port, reg::kQddModInit,      Sense::ActiveHigh, Report::S};
+constexpr Accessor kOsfpModRst       {BankRule::Port, reg::kOsfpModRst,      Sense::ActiveLow,  Report::S};
+constexpr Accessor kOsfpModLp        {BankRule::Port, reg::kOsfpModLp,       Sense::ActiveHigh, Report::S};
 
 // Read-only pins and monitors.
 constexpr Accessor kQddPresent       {BankRule::Port, reg::kQddModPrs,       Sense::Zero,     Report::S0};
