@@ -53,18 +53,18 @@ uint8_t APITap5(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<
 uint8_t APITap6(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
 uint8_t APICTLESetValue(uint8_t /*index*/, int /*ch*/, int /*value*/) { return NotBuilt<uint8_t>(); }
 uint8_t APIDSPMode(uint8_t /*index*/, int /*ch*/, int /*mode*/) { return NotBuilt<uint8_t>(); }
-uint8_t APISetPRBSPattern(uint8_t /*index*/, int /*ch*/, int /*pattern*/, int /*p3*/, uint32_t /*p4*/, int /*p5*/) { return NotBuilt<uint8_t>(); }
-uint8_t APISetTxUserPatternLumo(uint8_t /*index*/, int /*ch*/, int /*first*/, int /*second*/) { return NotBuilt<uint8_t>(); }
-uint16_t APIPRBSVerfication(uint8_t /*index*/, int /*ch*/) { return NotBuilt<uint16_t>(); }
-uint8_t APIReSyncRX(uint8_t /*index*/, uint32_t /*lane*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIReadTXLock(uint8_t /*index*/, uint32_t /*lane*/, uint8_t* /*locked*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIErrorInsertion(uint8_t /*index*/, uint32_t /*ch*/, uint16_t /*word*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIErrorInserationMode(uint8_t /*index*/, uint32_t /*ch*/, uint16_t /*word*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIErrorInsertionKestrine(uint8_t /*index*/, uint32_t /*ch*/, int /*a*/, int /*b*/, int /*c*/, uint16_t /*first*/) { return NotBuilt<uint8_t>(); }
-uint8_t apiBERClearErrorCounters(uint8_t /*index*/, int /*ch*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIRealTimeBEREnable(uint8_t /*index*/, uint32_t /*mode*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIReadRealTimeBER(uint8_t /*index*/, uint64_t* /*errors*/, uint32_t* /*elapsedMs*/) { return NotBuilt<uint8_t>(); }
-int APIReadErrorCorrectionKestrin(uint8_t /*index*/, int /*lane*/, uint32_t* /*a*/, uint32_t* /*b*/) { return NotBuilt<int>(); }
+uint8_t APISetPRBSPattern(uint8_t index, int ch, int pattern, int p3, uint32_t p4, int p5) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::SetPRBSPattern(ch, pattern, p3, p4, p5); }); }
+uint8_t APISetTxUserPatternLumo(uint8_t index, int ch, int first, int second) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::SetTxUserPatternLumo(ch, first, second); }); }
+uint16_t APIPRBSVerfication(uint8_t index, int ch) { return Call(index, uint16_t{0}, [&](Tessok_API& a) { return a.Tessok_API::PRBSVerfication(ch); }); }
+uint8_t APIReSyncRX(uint8_t index, uint32_t lane) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ReSyncRX(lane); }); }
+uint8_t APIReadTXLock(uint8_t index, uint32_t lane, uint8_t* locked) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ReadTXLock(lane, locked); }, locked); }
+uint8_t APIErrorInsertion(uint8_t index, uint32_t ch, uint16_t word) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ErrorInsertion(ch, word); }); }
+uint8_t APIErrorInserationMode(uint8_t index, uint32_t ch, uint16_t word) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ErrorInsertion(ch, word); }); }
+uint8_t APIErrorInsertionKestrine(uint8_t index, uint32_t ch, int a, int b, int c, uint16_t first) { return Call(index, uint8_t{0}, [&](Tessok_API& api) { return api.Tessok_API::ErrorInsertionKestrine(ch, a, b, c, first); }); }
+uint8_t apiBERClearErrorCounters(uint8_t index, int ch) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::BERClearErrorCounters(ch); }); }
+uint8_t APIRealTimeBEREnable(uint8_t index, uint32_t mode) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::RealTimeBEREnable(mode); }); }
+uint8_t APIReadRealTimeBER(uint8_t index, uint64_t* errors, uint32_t* elapsedMs) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ReadRealTimeBER(errors, elapsedMs); }, errors, elapsedMs); }
+int APIReadErrorCorrectionKestrin(uint8_t index, int lane, uint32_t* a, uint32_t* b) { return Call(index, 0, [&](Tessok_API& api) { return api.Tessok_API::ReadErrorCorrectionKestrin(lane, a, b); }, a, b); }
 uint8_t APIQDD_7686_MODINIT(uint8_t index, uint32_t write, uint16_t port, uint8_t* value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_7686_MODINIT(write, port, value); }, value); }
 uint8_t APIQDD_7686_MODSEL(uint8_t index, uint32_t write, uint16_t port, uint8_t* value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_7686_MODSEL(write, port, value); }, value); }
 uint8_t APIQDD_7686_MODRST(uint8_t index, uint32_t write, uint16_t port, uint8_t* value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_7686_MODRST(write, port, value); }, value); }

@@ -78,14 +78,65 @@ class Tessok_API {
   virtual std::uint8_t AccessBoardRegister(std::uint8_t write, std::uint16_t bank, std::uint16_t reg,
                                            std::uint16_t* data);
 
+  // Pattern selection of a channel: code (5 = the user pattern), p3, p4, p5.
+  // Channels 0 to 15; 0 without a transfer for others.
+  virtual std::uint8_t SetPRBSPattern(int ch, int pattern, int p3, std::uint32_t p4, int p5);
+  // Pulses register 0x220 (1, 100 ms, 0) on the four lanes of a group; always 1.
+  virtual std::uint8_t PulseGroupReset(std::uint32_t group);
+  // Short user patterns written into the lane's pattern-word registers
+  // 0x211-0x213. Channels 0 to 15; 0 without a transfer for others.
+  virtual std::uint8_t SetUserPattern40(int ch, std::uint64_t pattern);
+  // Bits 0-47 of the pattern-word registers into *out; 1 (0 for a channel
+  // outside 0 to 15, *out untouched).
+  virtual std::uint8_t ReadUserPattern48(std::uint32_t ch, std::uint64_t* out);
+  virtual std::uint8_t SetUserPattern40x2(int ch, std::uint64_t first, std::uint64_t second);
+  virtual std::uint8_t SetUserPattern160(int ch, std::uint64_t a, std::uint64_t b, std::uint64_t c);
+  virtual std::uint8_t SetUserPattern160b(int ch, std::uint64_t a, std::uint64_t b, std::uint16_t c, std::uint16_t d);
+  virtual std::uint8_t SetTxUserPatternLumo(int ch, int first, int second);
+
+  // Error-insertion word of a lane (status item 16 recorded first).
+  virtual std::uint8_t ErrorInsertion(std::uint32_t ch, std::uint16_t word);
+  // Writes first, then the word (c & 7) << 8 | (b & 0x7F) << 1 | a; records c.
+  virtual std::uint8_t ErrorInsertionKestrine(std::uint32_t ch, int a, int b, int c, std::uint16_t first);
+
   // Reads a recorded per-lane setting (status item) of a channel.
   virtual std::uint32_t Monitor(std::uint32_t channel, std::uint8_t item, double* value);
 
   // Raw temperature register 16 of a bank; 0.0 when the read failed.
   virtual double TempRead(int bank);
 
+  // Pattern-checker state of a channel: non-zero when synchronised, 0 when not
+  // or when the read failed (lastResult tells them apart), 0 for a channel
+  // outside 0 to 15.
+  virtual std::uint16_t PRBSVerfication(int ch);
+  virtual std::uint16_t PRBSVerficationAlias(int ch);
+
   // Records the gate and writes it to registers 0x301/0x300 of banks 0 and 4.
   virtual std::uint8_t SetGateTime(std::uint32_t gate);
+
+  // Gated BER of every channel, limited to 1.0 (0 / 0 stays NaN); the second
+  // form also fills counts (the divisor word on the gate models, the errors
+  // elsewhere). The last transfer's result.
+  virtual std::uint8_t ReadBERAndErrorsAllChannels(double* ber, std::uint32_t* counts);
+  virtual std::uint8_t ReadBERAllChannels(double* ber);
+  // Clears the counters of a channel (20 and above: every channel).
+  virtual std::uint8_t BERClearErrorCounters(int ch);
+  // Starts (1) or stops (0) the running counters of every channel.
+  virtual std::uint8_t RealTimeBEREnable(std::uint32_t mode);
+  // Counter commands by channel code (channel + 4, 20 = all) or by code as given:
+  // mode 0 stops, 1 clears and starts, any other mode is the command's bank.
+  virtual std::uint8_t SetErrorCounterRun(std::uint16_t channel, int mode);
+  virtual std::uint8_t SetErrorCounterRunCode(std::uint16_t code, std::uint32_t mode);
+  // Running counts of every channel with seconds, bits counted and BER.
+  virtual std::uint8_t ReadBERSummary(std::uint64_t* errors, std::uint32_t* seconds, std::uint64_t* bits,
+                                      std::uint64_t* bitsMinusErrors, double* ber);
+  // Running error count and elapsed ms of every channel.
+  virtual std::uint8_t ReadRealTimeBER(std::uint64_t* errors, std::uint32_t* elapsedMs);
+  // Counts of lanes 4g + 2 (A) and 4g + 1 (B) and the elapsed ms of lane 4g, per group g.
+  virtual std::uint8_t ReadGroupErrorCounts(std::uint64_t* countA, std::uint64_t* countB, std::uint32_t* elapsed);
+  // The two error-correction counters of a lane into a[lane] and b[lane]; 1
+  // (0 for a lane outside 0 to 15, nothing written).
+  virtual int ReadErrorCorrectionKestrin(int lane, std::uint32_t* a, std::uint32_t* b);
 
   virtual std::uint8_t ReturnZeroStub();
 
@@ -154,8 +205,14 @@ class Tessok_API {
 
   // Resets the level tables to pass-through conversions; always 1.
   virtual int LoadDefaultCalibration();
+  // Checker enable and lane enable (1 on, anything else off), recorded first.
+  virtual std::uint8_t SetCheckerEnable(std::uint32_t ch, std::uint8_t on);
+  virtual std::uint8_t SetLaneEnable21A(std::uint32_t ch, std::uint8_t on);
   // Uploads three lookup tables of 12 words (banks 0 to 2).
   virtual int WriteLookupTables(const std::uint32_t* values);
+  // Counter configuration values, then the start (mode 1) or stop (mode 0)
+  // command; the command's result, 0 for other modes.
+  virtual std::uint8_t ConfigureBERCounters(std::uint16_t a, std::uint16_t b, std::uint16_t c, std::uint32_t mode);
 
   // Option reads of identification; each returns 1 when any of its reads succeeded.
   virtual std::uint8_t ReadOptionBits57(std::uint32_t* low, std::uint32_t* bit2, std::uint32_t* bit6,
@@ -356,6 +413,12 @@ class Tessok_API {
   // read failed.
   virtual std::uint8_t SetBank1ControlBit0();
   virtual std::uint8_t ClearBank1ControlBit0();
+  // Uploads a long user pattern into the pattern memory of the channel's
+  // lane-pair device: binary text (mode 0 and others), PAM4 symbols 0-3
+  // (mode 1) or hexadecimal digits (mode 2), repeated to fill whole blocks of
+  // 80 bits. False, with nothing sent, for a channel outside 0 to 15, a text of
+  // fewer than 80 bits, more than 414 blocks or a character the mode rejects.
+  virtual bool UploadUserPattern(int ch, std::string pattern, std::uint32_t mode);
 
   // The free-form parameter block: ten bytes, a 16-bit word, four bytes.
   virtual bool SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3, std::uint8_t a4,
@@ -486,6 +549,10 @@ class Tessok_API {
   virtual bool ReadOptimalSettings(std::uint32_t a, std::uint32_t b, double* values);
   // One double read byte by byte with 10 ms after each byte.
   virtual std::uint8_t ReadEEPROMQword(std::uint16_t address, double* value);
+  // Transmitter lock of a lane (*locked 1 when locked) and resynchronisation
+  // of its checker; both return the transfer's result, kept in lastStatus.
+  virtual std::uint8_t ReadTXLock(std::uint32_t lane, std::uint8_t* locked);
+  virtual std::uint8_t ReSyncRX(std::uint32_t lane);
   // Raw 16-bit EEPROM access through registers 10 and 11 (whole words).
   virtual std::uint8_t WriteValueToEEPROM(std::uint16_t address, std::uint16_t value);
   virtual std::uint8_t ReadValueFromEEPROM(std::uint16_t address, std::uint16_t* value);
@@ -494,6 +561,12 @@ class Tessok_API {
   virtual std::uint8_t WriteDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg,
                                            std::uint16_t value);
   virtual std::uint16_t ReadDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg);
+
+  // Parsers of the pattern upload: 8 PAM4 symbols, 4 hexadecimal digits or 16
+  // binary digits into one 16-bit word; false on a character outside the set.
+  virtual bool ParsePam4Pattern8(const char* text, std::uint16_t* out);
+  virtual bool ParseHexPattern16(const char* text, std::uint16_t* out);
+  virtual bool ParseBinaryPattern16(const char* text, std::uint16_t* out);
 
   // Channel count and channel map of a model; always 1.
   virtual int SetChannelMap(std::uint32_t model);

@@ -35,6 +35,18 @@ constexpr unsigned kSubRegisterDataReg = 0x201;
 constexpr unsigned kChipAddressReg = 0x21F;
 constexpr unsigned kChipDataReg = 0x220;
 constexpr std::uint32_t kEepromBank1Base = 0x10000;
+// Running counters of a lane.
+constexpr unsigned kErrorCountRegs[] = {0x303, 0x304, 0x305, 0x30F};  // 16 bits each, least significant first
+constexpr unsigned kElapsedLowReg = 0x306;
+constexpr unsigned kElapsedHighReg = 0x307;
+
+// Pattern-memory sub-registers of the two sides of a lane-pair device.
+struct PatternSide {
+  unsigned control, length, index, data, strobe;
+};
+constexpr PatternSide kPatternSides[2] = {{0x45A5, 0x45AA, 0x45B1, 0x45B2, 0x45BC},
+                                          {0x45AB, 0x45B0, 0x45BD, 0x45BE, 0x45C8}};
+constexpr std::uint16_t kPatternStore = 3;  // a strobe write of 3 stores the block
 
 // Bytes 9 to 127 of a packet carry the data of page and module-bus writes.
 constexpr std::size_t kDataOffset = 9;
@@ -131,8 +143,9 @@ struct SimInstrument::State {
   std::map<unsigned, std::uint16_t> subRegisters;            // BankKey
   std::map<unsigned, std::vector<std::uint16_t>> subWrites;  // BankKey
   std::array<int, kBanks> notReadyChecks{};
-  std::map<unsigned, std::uint16_t> chipRegisters;     // BankKey
-  std::map<unsigned, RegisterWindow> registerWindows;  // RegKey of the data register
+  std::map<unsigned, std::uint16_t> chipRegisters;                              // BankKey
+  std::map<unsigned, std::vector<SimInstrument::PatternBlock>> patternStrobes;  // BankKey(bank, side)
+  std::map<unsigned, RegisterWindow> registerWindows;                           // RegKey of the data register
   std::map<WindowKey, std::uint16_t> windowWords;
   std::map<std::uint8_t, std::vector<std::uint8_t>> resultBlocks;
   std::map<std::pair<std::uint8_t, std::uint8_t>, std::vector<std::uint8_t>> numberedBlocks;
@@ -399,6 +412,13 @@ void SimInstrument::State::WindowWrite(unsigned bank, unsigned reg, std::uint16_
     // Sub-register 0 is the processor's readiness word: written to by the
     // readiness check, but what it reads is the processor's state.
     if (sub != 0) subRegisters[BankKey(bank, sub)] = value;
+    for (unsigned side = 0; side < 2; ++side) {
+      const PatternSide& p = kPatternSides[side];
+      if (sub != p.strobe || value != kPatternStore) continue;
+      SimInstrument::PatternBlock block{SubRegisterValue(bank, p.index), {}};
+      for (unsigned w = 0; w < block.words.size(); ++w) block.words[w] = SubRegisterValue(bank, p.data + w);
+      patternStrobes[BankKey(bank, side)].push_back(block);
+    }
   } else if (reg == kChipDataReg) {
     chipRegisters[BankKey(bank, regs[bank][kChipAddressReg])] = value;
   } else if (auto key = RegisterWindowKey(bank, reg)) {
@@ -705,6 +725,25 @@ void SimInstrument::SetWindowWord(unsigned bank, unsigned dataReg, std::uint16_t
   CheckRegister(bank, dataReg);
   std::lock_guard lock(state_->mutex);
   state_->windowWords[WindowKey{RegKey(bank, dataReg), select, address}] = value;
+}
+
+void SimInstrument::SetErrorCounter(unsigned bank, std::uint64_t count, std::uint32_t elapsedMs) {
+  CheckBank(bank);
+  for (unsigned i = 0; i < 4; ++i)
+    SetReadValue(bank, kErrorCountRegs[i], static_cast<std::uint16_t>(count >> (16 * i)));
+  SetReadValue(bank, kElapsedLowReg, static_cast<std::uint16_t>(elapsedMs & 0xFFFF));
+  SetReadValue(bank, kElapsedHighReg, static_cast<std::uint16_t>(elapsedMs >> 16));
+}
+
+SimInstrument::PatternMemoryView SimInstrument::PatternMemory(unsigned bank, unsigned side) const {
+  CheckBank(bank);
+  if (side > 1) throw std::out_of_range("pattern memory side " + std::to_string(side));
+  std::lock_guard lock(state_->mutex);
+  const PatternSide& p = kPatternSides[side];
+  PatternMemoryView view{{}, state_->SubRegisterValue(bank, p.length), state_->SubRegisterValue(bank, p.control)};
+  auto it = state_->patternStrobes.find(BankKey(bank, side));
+  if (it != state_->patternStrobes.end()) view.strobed = it->second;
+  return view;
 }
 
 namespace {

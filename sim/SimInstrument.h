@@ -165,6 +165,29 @@ class SimInstrument {
   void SetWindowWord(unsigned bank, unsigned dataReg, std::uint16_t address, std::uint16_t value,
                      std::uint16_t select = 0);
 
+  // ---- Error counters (lane registers) ----
+  // Cans a lane's running counters: the error count in 0x303, 0x304, 0x305
+  // (bits 0-15, 16-31, 32-47) and 0x30F (bits 48-63), the elapsed time in ms
+  // in 0x306 (bits 0-15) and 0x307 (bits 16-31). Reads never change them.
+  void SetErrorCounter(unsigned bank, std::uint64_t count, std::uint32_t elapsedMs);
+
+  // ---- Pattern memory of the lane-pair device ----
+  // Behind the sub-register window of a bank, per side 0 or 1: block index
+  // 0x45B1 / 0x45BD, data words 0x45B2-0x45B6 / 0x45BE-0x45C2, strobe
+  // 0x45BC / 0x45C8, length 0x45AA / 0x45B0, control 0x45A5 / 0x45AB.
+  struct PatternBlock {
+    std::uint16_t index;
+    std::array<std::uint16_t, 5> words;
+    bool operator==(const PatternBlock&) const = default;
+  };
+  struct PatternMemoryView {
+    std::vector<PatternBlock> strobed;  // one entry per write of 3 to the strobe, in order
+    std::uint16_t length;               // the length sub-register
+    std::uint16_t control;              // the control sub-register (bit 0: enabled)
+  };
+  // side is 0 or 1 (else std::out_of_range).
+  PatternMemoryView PatternMemory(unsigned bank, unsigned side) const;
+
   // ---- Extended commands ----
   // Bank, channel, k, a and b are the bytes sent (0 to 255, else
   // std::out_of_range). A payload is sent as set, in one send, whatever its

@@ -30,7 +30,6 @@ struct Chain {
   // The first `unchecked` requests come before the chain and are not part of
   // its result: when one of them fails the operation still reports success.
   std::size_t unchecked = 0;
-  std::uint16_t model = 7652;  // the simulated instrument's model
 };
 
 const double kFive[5] = {1.5, -2.25, 3.0, 4e-6, 5e5};
@@ -73,6 +72,23 @@ const Chain kChains[] = {
        return rig.api().lastStatus == 1;
      },
      1 + 35 * 16, 0, nullptr, 1},
+    // Counter commands: clear every channel, then start at bank 0 (four lanes).
+    {"RealTimeBEREnable", [](Rig&) { return APIRealTimeBEREnable(0, 1) != 0; }, 2},
+    {"RealTimeBEREnableByBank", [](Rig&) { return APIRealTimeBEREnable(0, 1) != 0; }, 2, 0,
+     [](Rig& rig) { rig.sim.SetReg(0, 20, 7828); }},
+    {"RealTimeBEREnablePerLane", [](Rig&) { return APIRealTimeBEREnable(0, 1) != 0; }, 4, 0,
+     [](Rig& rig) { rig.sim.SetReg(0, 20, 7746); }},
+    // Mode 1: clear, then start.
+    {"SetErrorCounterRun", [](Rig& rig) { return rig.api().SetErrorCounterRun(2, 1) != 0; }, 2},
+    {"SetErrorCounterRunCode", [](Rig& rig) { return rig.api().SetErrorCounterRunCode(18, 1) != 0; }, 2},
+    // Four groups of two counts (three reads each) and an elapsed time (two reads).
+    {"ReadGroupErrorCounts",
+     [](Rig& rig) {
+       std::uint64_t a[4], b[4];
+       std::uint32_t elapsed[4];
+       return rig.api().ReadGroupErrorCounts(a, b, elapsed) != 0;
+     },
+     4 * 8},
     // Module cages and module, cage, port, supply and bridge registers: every
     // window reports the AND of its select, address and data transfers.
     {"QDD_ReadI2C",
@@ -125,7 +141,8 @@ const Chain kChains[] = {
     {"WriteBridgeRegister", [](Rig& rig) { return rig.api().WriteBridgeRegister(0x0A, 1) != 0; }, 2},
     {"SetPortLaneLevels", [](Rig& rig) { return rig.api().SetPortLaneLevels(1, 7) != 0; }, 4},
     // Two ports on the eight-channel 7686.
-    {"SetAllModulesPower", [](Rig& rig) { return rig.api().SetAllModulesPower(1) != 0; }, 2, 0, nullptr, 0, 7686},
+    {"SetAllModulesPower", [](Rig& rig) { return rig.api().SetAllModulesPower(1) != 0; }, 2, 0,
+     [](Rig& rig) { rig.sim.SetReg(0, 20, 7686); }},
     {"SetModuleSupplyLimit", [](Rig& rig) { return rig.api().SetModuleSupplyLimit(70000.0, 1) != 0; }, 3},
     {"ReadModuleSupplyCurrents",
      [](Rig& rig) {
@@ -148,7 +165,7 @@ void PrintTo(const Chain& c, std::ostream* os) { *os << c.name; }
 
 TEST_P(TransferChains, AnyFailedTransferFailsTheOperation) {
   const Chain& c = GetParam();
-  Rig rig(c.model);
+  Rig rig;
   if (c.setup) c.setup(rig);
   rig.Connect();
   TransferFaults faults;

@@ -120,29 +120,53 @@ TESSOK_EXPORT uint8_t APITap6(uint8_t index, int ch, int value);
 /* Receiver: CTLE value and DSP mode. */
 TESSOK_EXPORT uint8_t APICTLESetValue(uint8_t index, int ch, int value);
 TESSOK_EXPORT uint8_t APIDSPMode(uint8_t index, int ch, int mode);
-/* Pattern selection of a channel. */
+/* Pattern selection of a channel (0 to 15): pattern code (5 = the user
+ * pattern of the pattern-word registers; on model 7792 a code of 6 is sent as
+ * 7) and its options p3, p4 and p5, each sent as its low 16 bits. The four
+ * values are recorded in the instrument's status table first. 1 when the last
+ * register write succeeded; 0 for a channel outside 0 to 15, with nothing
+ * recorded or sent. */
 TESSOK_EXPORT uint8_t APISetPRBSPattern(uint8_t index, int ch, int pattern, int p3, uint32_t p4, int p5);
-/* Transmitter user pattern of two words. */
+/* Transmitter user pattern of two 32-bit words: second goes to pattern-word
+ * register 0x212 and first to 0x211, bits 31-16 then 15-0 each. Not recorded.
+ * 1 when the last write succeeded; 0 for a channel outside 0 to 15. */
 TESSOK_EXPORT uint8_t APISetTxUserPatternLumo(uint8_t index, int ch, int first, int second);
-/* Pattern-checker state word of a channel. */
+/* Pattern-checker state of a channel (0 to 15): non-zero when the checker is
+ * synchronised; 0 when it is not, when the read failed, or for a channel
+ * outside 0 to 15. */
 TESSOK_EXPORT uint16_t APIPRBSVerfication(uint8_t index, int ch);
-/* Resynchronises the receiver of a lane. */
+/* Resynchronises the pattern checker of a lane (the lane is the bank, not
+ * mapped). 1 when the write succeeded. */
 TESSOK_EXPORT uint8_t APIReSyncRX(uint8_t index, uint32_t lane);
-/* Transmitter lock of a lane in *locked. */
+/* Transmitter lock of a lane: *locked = 1 when locked, else 0 (written also
+ * when the read failed). 1 when the read succeeded. */
 TESSOK_EXPORT uint8_t APIReadTXLock(uint8_t index, uint32_t lane, uint8_t* locked);
 
 /* ===== Error insertion and counters ===== */
 
-/* Error insertion (two names, one function). */
+/* Error-insertion word of a lane (the channel is the bank), recorded in the
+ * status table first. Two names, one function. 1 when the write succeeded. */
 TESSOK_EXPORT uint8_t APIErrorInsertion(uint8_t index, uint32_t ch, uint16_t word);
 TESSOK_EXPORT uint8_t APIErrorInserationMode(uint8_t index, uint32_t ch, uint16_t word);
+/* Writes first, then the word (c & 7) << 8 | (b & 0x7F) << 1 | a (a is not
+ * masked) to the lane's error-insertion register; c is recorded in between.
+ * 1 when the second write succeeded. */
 TESSOK_EXPORT uint8_t APIErrorInsertionKestrine(uint8_t index, uint32_t ch, int a, int b, int c, uint16_t first);
-/* Clears a channel's error counters. */
+/* Clears the error counters of a channel: 0 to 16 (16 = every channel), 17 to
+ * 20 sent as a raw channel code, above 20 every channel. 1 when the command
+ * was taken. */
 TESSOK_EXPORT uint8_t apiBERClearErrorCounters(uint8_t index, int ch);
-/* Real-time BER: enable, then read errors and elapsed ms. */
+/* Starts (mode 1: after clearing every channel) or stops (mode 0) the running
+ * error counters of every channel. 1 when every command was taken. */
 TESSOK_EXPORT uint8_t APIRealTimeBEREnable(uint8_t index, uint32_t mode);
+/* Running error count and elapsed time in ms of every channel: errors and
+ * elapsedMs receive one entry per channel of the instrument (at most 16).
+ * Counts have 64 bits on model 7746 and 48 bits elsewhere. 1 when the last
+ * read of every channel succeeded. */
 TESSOK_EXPORT uint8_t APIReadRealTimeBER(uint8_t index, uint64_t* errors, uint32_t* elapsedMs);
-/* Error-correction counters of a lane. */
+/* The two error-correction counters of a lane (0 to 15) into a[lane] and
+ * b[lane] (arrays of at least lane + 1 entries). 1, whatever the transfers
+ * report; 0 for a lane outside 0 to 15, with nothing read or written. */
 TESSOK_EXPORT int APIReadErrorCorrectionKestrin(uint8_t index, int lane, uint32_t* a, uint32_t* b);
 
 /* ===== Module cages ===== */
