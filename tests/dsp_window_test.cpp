@@ -108,7 +108,7 @@ TEST(DspWindow, ControlBitsReportOneWhenAnyTransferSucceeded) {
   rig.Connect();
   rig.sim.ResetAtRequest(rig.sim.RequestsSinceStart() + 5);  // the bank-0 read: nothing from it on succeeds
   EXPECT_EQ(rig.api().SetIndirectControlBits(1), 1);
-  Rig other(7652, 0, 1);
+  Rig other(7652, 1, 1);  // a second instrument object on its own address
   other.Connect();
   other.sim.ResetAtRequest(other.sim.RequestsSinceStart());
   EXPECT_EQ(other.api().SetIndirectControlBits(1), 0);
