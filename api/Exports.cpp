@@ -65,27 +65,27 @@ uint8_t apiBERClearErrorCounters(uint8_t index, int ch) { return Call(index, uin
 uint8_t APIRealTimeBEREnable(uint8_t index, uint32_t mode) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::RealTimeBEREnable(mode); }); }
 uint8_t APIReadRealTimeBER(uint8_t index, uint64_t* errors, uint32_t* elapsedMs) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ReadRealTimeBER(errors, elapsedMs); }, errors, elapsedMs); }
 int APIReadErrorCorrectionKestrin(uint8_t index, int lane, uint32_t* a, uint32_t* b) { return Call(index, 0, [&](Tessok_API& api) { return api.Tessok_API::ReadErrorCorrectionKestrin(lane, a, b); }, a, b); }
-uint8_t APIQDD_7686_MODINIT(uint8_t /*index*/, uint32_t /*write*/, uint16_t /*port*/, uint8_t* /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIQDD_7686_MODSEL(uint8_t /*index*/, uint32_t /*write*/, uint16_t /*port*/, uint8_t* /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIQDD_7686_MODRST(uint8_t /*index*/, uint32_t /*write*/, uint16_t /*port*/, uint8_t* /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIQDD_7686_MODPRS(uint8_t /*index*/, uint16_t /*port*/, uint8_t* /*present*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIQDD_7686_INT(uint8_t /*index*/, uint16_t /*port*/, uint8_t* /*asserted*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIQDD_7686_VCC_Current(uint8_t /*index*/, uint16_t /*port*/, double* /*current*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIQDD_7686_VCC1_Current(uint8_t /*index*/, uint16_t /*port*/, double* /*current*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIQDD_7686_VCCTX_Current(uint8_t /*index*/, uint16_t /*port*/, double* /*current*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIQDD_7686_VCCRX_Current(uint8_t /*index*/, uint16_t /*port*/, double* /*current*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIQDD_7686_Voltage(uint8_t /*index*/, uint16_t /*port*/, double* /*volts*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIQDD_ReadI2C(uint8_t /*index*/, uint16_t /*address*/, double* /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIQDD_WriteI2C(uint8_t /*index*/, uint16_t /*address*/, double /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIOSFP_7686_MODLP(uint8_t /*index*/, uint32_t /*write*/, uint16_t /*port*/, uint8_t* /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIOSFP_7686_MODRST(uint8_t /*index*/, uint32_t /*write*/, uint16_t /*port*/, uint8_t* /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIOSFP_7686_MODPRS(uint8_t /*index*/, uint16_t /*port*/, uint8_t* /*present*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIOSFP_7686_INT(uint8_t /*index*/, uint16_t /*port*/, uint8_t* /*asserted*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIOSFP_7686_VCC_Current(uint8_t /*index*/, uint16_t /*port*/, double* /*current*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIOSFP_7686_Voltage(uint8_t /*index*/, uint16_t /*port*/, double* /*volts*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIOSFP_7686_ReadI2C(uint8_t /*index*/, uint16_t /*address*/, double* /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIOSFP_7686_WriteI2C(uint8_t /*index*/, uint16_t /*address*/, double /*value*/) { return NotBuilt<uint8_t>(); }
-uint8_t APIReadAdapterType_7686(uint8_t /*index*/, uint16_t* /*type*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIQDD_7686_MODINIT(uint8_t index, uint32_t write, uint16_t port, uint8_t* value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_7686_MODINIT(write, port, value); }, value); }
+uint8_t APIQDD_7686_MODSEL(uint8_t index, uint32_t write, uint16_t port, uint8_t* value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_7686_MODSEL(write, port, value); }, value); }
+uint8_t APIQDD_7686_MODRST(uint8_t index, uint32_t write, uint16_t port, uint8_t* value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_7686_MODRST(write, port, value); }, value); }
+uint8_t APIQDD_7686_MODPRS(uint8_t index, uint16_t port, uint8_t* present) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_7686_MODPRS(port, present); }, present); }
+uint8_t APIQDD_7686_INT(uint8_t index, uint16_t port, uint8_t* asserted) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_7686_INT(port, asserted); }, asserted); }
+uint8_t APIQDD_7686_VCC_Current(uint8_t index, uint16_t port, double* current) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_7686_VCC_Current(port, current); }, current); }
+uint8_t APIQDD_7686_VCC1_Current(uint8_t index, uint16_t port, double* current) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_7686_VCC1_Current(port, current); }, current); }
+uint8_t APIQDD_7686_VCCTX_Current(uint8_t index, uint16_t port, double* current) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_7686_VCCTX_Current(port, current); }, current); }
+uint8_t APIQDD_7686_VCCRX_Current(uint8_t index, uint16_t port, double* current) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_7686_VCCRX_Current(port, current); }, current); }
+uint8_t APIQDD_7686_Voltage(uint8_t index, uint16_t port, double* volts) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_7686_Voltage(port, volts); }, volts); }
+uint8_t APIQDD_ReadI2C(uint8_t index, uint16_t address, double* value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_ReadI2C(address, value); }, value); }
+uint8_t APIQDD_WriteI2C(uint8_t index, uint16_t address, double value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::QDD_WriteI2C(address, value); }); }
+uint8_t APIOSFP_7686_MODLP(uint8_t index, uint32_t write, uint16_t port, uint8_t* value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OSFP_7686_MODLP(write, port, value); }, value); }
+uint8_t APIOSFP_7686_MODRST(uint8_t index, uint32_t write, uint16_t port, uint8_t* value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OSFP_7686_MODRST(write, port, value); }, value); }
+uint8_t APIOSFP_7686_MODPRS(uint8_t index, uint16_t port, uint8_t* present) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OSFP_7686_MODPRS(port, present); }, present); }
+uint8_t APIOSFP_7686_INT(uint8_t index, uint16_t port, uint8_t* asserted) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OSFP_7686_INT(port, asserted); }, asserted); }
+uint8_t APIOSFP_7686_VCC_Current(uint8_t index, uint16_t port, double* current) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OSFP_7686_VCC_Current(port, current); }, current); }
+uint8_t APIOSFP_7686_Voltage(uint8_t index, uint16_t port, double* volts) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OSFP_7686_Voltage(port, volts); }, volts); }
+uint8_t APIOSFP_7686_ReadI2C(uint8_t index, uint16_t address, double* value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OSFP_7686_ReadI2C(address, value); }, value); }
+uint8_t APIOSFP_7686_WriteI2C(uint8_t index, uint16_t address, double value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OSFP_7686_WriteI2C(address, value); }); }
+uint8_t APIReadAdapterType_7686(uint8_t index, uint16_t* type) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ReadAdapterType_7686(type); }, type); }
 uint8_t APILineRateConfiguration_7668B(uint8_t /*index*/, double /*rate*/, int /*mode*/, int /*pam4*/, uint32_t /*rateFlag32*/, uint32_t /*rateFlag33*/, uint32_t /*rateFlag34*/, uint32_t /*bank105*/, uint32_t /*rateFlag44*/) { return NotBuilt<uint8_t>(); }
 uint8_t APIClockOut7668B(uint8_t /*index*/, uint32_t /*source*/, uint32_t /*divider*/) { return NotBuilt<uint8_t>(); }
 uint8_t APIGetPam4Histogram(uint8_t index, int ch, double* x, double* counts) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::GetPam4Histogram(ch, x, counts); }, x, counts); }

@@ -337,6 +337,13 @@ class Tessok_API {
   virtual std::uint8_t ReadOptionRegs33And30(std::uint32_t* r33, std::uint32_t* r30);
   virtual std::uint8_t ReadBoardSubType(std::uint32_t* out);
 
+  // Control bits through the signal-processor window: bit 1 of bank 1's
+  // sub-register 0 set when on is 1 (else cleared), and on some models bit 4
+  // of bank-0 sub-registers 16 to 19 cleared when on is 1 (else set); records
+  // item 29 = on for lanes 0 to 3. A sub-register whose select or read failed
+  // is not written back. 1 when any transfer succeeded.
+  virtual std::uint8_t SetIndirectControlBits(int on);
+
   // Chip-register window: address to 0x21F, data through 0x220, at the bank.
   virtual std::uint8_t WriteChipRegister(std::uint16_t bank, std::uint16_t addr, std::uint16_t value);
   virtual std::uint8_t ReadChipRegister(std::uint16_t bank, std::uint16_t addr, std::uint16_t* out);
@@ -378,6 +385,77 @@ class Tessok_API {
   // One readiness check of a lane's signal processor (50 ms); writes 0x22D = 0
   // when it is not ready. Leaves 0x104B or 0 in the single-read word.
   virtual bool CheckDspReady(std::uint16_t bank);
+
+  // ---- Module, cage and bridge registers ----
+  // A port is the bank of its registers (no channel map, no range check).
+  // Results are 1 for success and 0 for failure; reads fill their outputs
+  // whether or not the transfer succeeded. "lastStatus" says what each leaves
+  // in lastStatus; "L" ones leave it untouched.
+
+  // Module registers through the port's window (34 address, 35 data);
+  // lastStatus = the AND of both transfers.
+  virtual std::uint8_t WriteModuleRegister(std::uint16_t port, std::uint16_t address, std::uint16_t value);
+  virtual std::uint8_t ReadModuleRegister(std::uint16_t port, std::uint16_t address, std::uint16_t* out);
+  // Passes its arguments on to ReadModuleMonitor36.
+  virtual std::uint8_t ReadModuleMonitor36Alias(std::uint32_t port, double* out);
+  // Module pins: the reads report 1 when the register is non-zero (lastStatus);
+  // the setters write 1 for a value of 1, else 0 (L).
+  virtual std::uint8_t ReadModulePin43(std::uint16_t port, std::uint8_t* out);
+  virtual std::uint8_t SetModulePin47(std::uint16_t port, std::uint8_t value);
+  virtual std::uint8_t SetModulePin44(std::uint16_t port, std::uint8_t value);
+  virtual std::uint8_t SetModulePin45(std::uint16_t port, std::uint8_t value);
+  virtual std::uint8_t ReadModulePin46(std::uint32_t port, std::uint8_t* out);
+  // Module monitors 36 to 41 in units of the register / 256 (lastStatus).
+  virtual std::uint8_t ReadModuleMonitor39(std::uint32_t port, double* out);
+  virtual std::uint8_t ReadModuleMonitor40(std::uint32_t port, double* out);
+  virtual std::uint8_t ReadModuleMonitor41(std::uint32_t port, double* out);
+  // Module register 22 shifted left by (module register 23 + 8) mod 32, kept
+  // as 16 bits; lastStatus = the AND of the two module-register reads.
+  virtual std::uint8_t ReadModuleScaledPair(std::uint32_t port, double* out);
+  virtual std::uint8_t ReadModuleMonitor37(std::uint32_t port, double* out);
+  virtual std::uint8_t ReadModuleMonitor38(std::uint32_t port, double* out);
+  virtual std::uint8_t SetModuleRegister48(std::uint16_t port, std::uint16_t value);  // L
+  // The module-bus block commands; a write of more than 119 bytes is refused.
+  virtual bool WriteModuleBlock(std::uint8_t a, std::uint8_t len, std::uint8_t b, const std::uint8_t* in);
+  virtual bool ReadModuleBlock(std::uint8_t a, std::uint8_t len, std::uint8_t b, std::uint8_t* out);
+  // Cage registers: at the port's bank, or on a 7841 at bank 0 under other
+  // register numbers (the port then unused). The setters are L; the window
+  // (select, address, data) ANDs its three transfers into lastStatus.
+  virtual std::uint8_t ReadCageSelect(std::uint32_t* out, std::uint16_t port);
+  virtual std::uint8_t SetCageSelect(std::uint16_t value, std::uint16_t port);
+  virtual std::uint8_t WriteCageRegister(std::uint16_t port, std::uint16_t address, std::uint16_t select,
+                                         std::uint16_t value);
+  virtual std::uint8_t ReadCageRegister(std::uint16_t port, std::uint16_t address, std::uint16_t select,
+                                        std::uint16_t* out);
+  // True when the pin register is non-zero (48, 47) or not 1 (43); lastStatus.
+  virtual bool ReadCagePin48(std::uint16_t port);
+  virtual bool ReadCagePin47(std::uint16_t port);
+  virtual std::uint8_t SetCagePin46(std::uint16_t value, std::uint16_t port);
+  virtual bool ReadCagePin43(std::uint16_t port);
+  virtual std::uint8_t SetCagePin44(std::uint16_t value, std::uint16_t port);
+  virtual std::uint8_t SetCagePin45(std::uint16_t value, std::uint16_t port);
+  // Cage monitors of a 7841 (bank 0): 40 in units of 1/256, 41 and 36 as their
+  // high byte. On other models 40 and 41 read nothing and return 0 (40 also
+  // clears lastStatus); 36 is read at the port's bank.
+  virtual std::uint8_t ReadCageMonitor40(std::uint64_t ignored, double* out);
+  virtual std::uint8_t ReadCageMonitor41Whole(double* out);
+  virtual std::uint8_t ReadCageMonitor36Whole(double* out, std::uint16_t port);
+  // Bridge registers of bank 0: a window (60 address, 61 data; lastStatus =
+  // the AND of both transfers), reads of 63 to 65 that return the word
+  // (lastStatus = the read's result), and L setters of 66 to 68.
+  virtual std::uint8_t WriteBridgeRegister(std::uint16_t address, std::uint16_t value);
+  virtual std::uint8_t ReadBridgeRegister(std::uint16_t address, std::uint16_t* out);
+  // Reads register 62 into its own argument and returns only the transfer's result.
+  virtual std::uint8_t ReadBridge62(std::uint16_t value);
+  virtual std::uint16_t ReadBridge63();
+  virtual std::uint16_t ReadBridge64();
+  virtual std::uint16_t ReadBridge65();
+  virtual std::uint8_t SetBridge66(std::uint16_t value);
+  virtual std::uint8_t SetBridge67(std::uint16_t value);
+  virtual std::uint8_t SetBridge68(std::uint16_t value);
+  // Writes value to the rail register of *volts: 69 for exactly 1.8 V, 70 for
+  // exactly 5.0 V (lastStatus); any other rail sends nothing and gives 0.
+  virtual std::uint8_t SetBridgeRailValue(std::uint16_t value, double* volts);
 
   // ---- Auxiliary output block, board part (bank 0) ----
   // Register 0x40D = value (0x411 when option words 33 and 30 read 12 and 1).
@@ -446,6 +524,24 @@ class Tessok_API {
   // Rate PLL words through sub-register 38 of the signal-processor window.
   virtual void ProgramRatePll(std::uint16_t bank, double rate);
 
+  // ---- Signal-processor window and board control of a bank ----
+  // State of sub-register 10 (window 0x200 = 10, 0x201 = state); the AND of
+  // both writes.
+  virtual std::uint8_t SetDspState1(std::uint16_t bank);
+  virtual std::uint8_t SetDspState0(std::uint16_t bank);
+  virtual std::uint8_t SetDspState2(std::uint16_t bank);
+  virtual std::uint8_t SetDspState6(std::uint16_t bank);
+  // Raw registers 71, 72 to 75 (a 64-bit value, least significant word at 72;
+  // 1 when any of the four transfers succeeded) and 76; write 0 reads.
+  virtual std::uint8_t WriteReg71(std::uint16_t bank, std::uint16_t value);
+  virtual std::uint8_t ReadReg71(std::uint16_t bank, std::uint16_t* out);
+  virtual std::uint8_t AccessReg72To75(std::uint16_t bank, int write, std::uint64_t* value);
+  virtual std::uint8_t AccessReg76(std::uint16_t bank, int write, std::uint16_t* data);
+  // Bit 0 of bank 1's sub-register 0 by read-modify-write (one select); the
+  // write-back's result, 0 with nothing written back when the select or the
+  // read failed.
+  virtual std::uint8_t SetBank1ControlBit0();
+  virtual std::uint8_t ClearBank1ControlBit0();
   // Uploads a long user pattern into the pattern memory of the channel's
   // lane-pair device: binary text (mode 0 and others), PAM4 symbols 0-3
   // (mode 1) or hexadecimal digits (mode 2), repeated to fill whole blocks of
@@ -459,8 +555,42 @@ class Tessok_API {
                                    std::uint16_t word, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
                                    std::uint8_t b3);
 
+  // ---- Module power and supply, port levels ----
+  // Register 52 of every port 0 .. channelCount / 4 - 1 receives 1 when on is
+  // non-zero (through SetModulePower with the inverted flag); lastStatus = the
+  // AND of the calls (1 when there is no port).
+  virtual std::uint8_t SetAllModulesPower(std::uint8_t on);
+  // Volts x 100 to register 53 (lastStatus); volts outside 3.1 to 3.6 (NaN
+  // included) send nothing, clear lastStatus and give 0.
+  virtual std::uint8_t SetModuleSupplyVoltage(std::uint16_t port, double volts);
+  // Register 54 / 256 in volts (lastStatus).
+  virtual std::uint8_t ReadModuleSupplyVoltage(std::uint16_t port, double* volts);
+  // Register 55 / 256 into a, then module monitors 40 and 41 into b and c;
+  // lastStatus = the AND of the three reads.
+  virtual std::uint8_t ReadModuleSupplyCurrents(std::uint32_t port, double* a, double* b, double* c);
+  // Bank 0: bits 16-31 of the limit (truncated) to 58, bits 0-15 to 59, then
+  // flag to 57; lastStatus = the AND of the three writes.
+  virtual std::uint8_t SetModuleSupplyLimit(double value, std::uint8_t flag);
+  // Bank-0 register 60, active low: 0 when on is 1, else 1 (lastStatus).
+  virtual std::uint8_t SetModuleGlobalEnable(std::uint8_t on);
+  // Register 52: 1 (off) when on is 0, else 0 (lastStatus).
+  virtual std::uint8_t SetModulePower(std::uint16_t port, std::uint8_t on);
+  // 1 when register 62 reads 0 (lastStatus).
+  virtual std::uint8_t ReadModuleStatusPin(std::uint16_t port, std::uint8_t* out);
+  // Bank-0 register 63: 1 when on is non-zero, else 0 (L).
+  virtual std::uint8_t SetModuleEnable63(std::uint8_t on);
+  // Lane register 0x221 of banks port x 4 to port x 4 + 3 = min(value, 31);
+  // lastStatus = the AND of the four writes.
+  virtual std::uint8_t SetPortLaneLevels(std::uint32_t port, std::uint16_t value);
+  // Lane register 0x221 of bank port x 4 = *code (L).
+  virtual std::uint8_t WritePortLevelCode(std::uint32_t port, const std::uint16_t* code);
+
   virtual std::uint8_t ReadOptionReg34(std::uint32_t* out);
   virtual std::uint8_t ReadOptionReg31(std::uint32_t* out);
+
+  // Lane register 0x22C of a bank = the low 16 bits of value (no channel map),
+  // then item 51 recorded for that lane; the write's result.
+  virtual std::uint8_t SetLaneControl22C(int bank, std::uint32_t value);
 
   // The instrument's own IPv4 settings. The setters accept only four decimal
   // fields 0 to 255 separated by dots and otherwise send nothing and return 0;
@@ -473,6 +603,74 @@ class Tessok_API {
   virtual std::uint8_t readGateway(char* out);
   // Cuts text at every delimiter and converts each field like atoi.
   virtual std::vector<int> SplitToIntegers(std::string text, char delimiter);
+
+  // The body of ReadModulePin46.
+  virtual std::uint8_t ReadModulePin46Alias(std::uint32_t port, std::uint8_t* out);
+
+  // ---- QSFP-DD and OSFP cages ----
+  // The port is the bank of the cage's registers; no model or port check.
+  // lastStatus = the result unless said otherwise. Pins hold the electrical
+  // level. Reads fill their outputs whether or not the transfer succeeded.
+
+  // Write the level 1 for a value of 1, else 0 (no active-low inversion); the
+  // write's result, lastStatus untouched.
+  virtual std::uint8_t QDD_SetMODINIT(std::uint16_t port, std::uint8_t value);
+  virtual std::uint8_t QDD_SetMODRST(std::uint16_t port, std::uint8_t value);
+  virtual std::uint8_t QDD_SetMODSEL(std::uint16_t port, std::uint8_t value);
+  // 1 when the interrupt register 47 is non-zero (the level, not "asserted").
+  virtual std::uint8_t QDD_ReadINTLevel(std::uint32_t port, std::uint8_t* out);
+  // Supply currents 49 to 52 in units of the register / 256.
+  virtual std::uint8_t QDD_ReadVCCTXCurrentScaled(std::uint32_t port, double* out);
+  virtual std::uint8_t QDD_ReadVCCRXCurrentScaled(std::uint32_t port, double* out);
+  virtual std::uint8_t QDD_ReadVCCCurrentScaled(std::uint32_t port, double* out);
+  virtual std::uint8_t QDD_ReadVCC1CurrentScaled(std::uint32_t port, double* out);
+  // Whole volts: bits 8-15 of bank-0 register 53.
+  virtual std::uint8_t QDD_ReadVoltageWhole(double* out);
+  // Module bus of the QSFP-DD cages: bank-0 33 = address, 34 = data (the
+  // value truncated to 16 bits); lastStatus = the AND of both transfers.
+  virtual std::uint8_t QDD_ReadI2C(std::uint16_t address, double* value);
+  virtual std::uint8_t QDD_WriteI2C(std::uint16_t address, double value);
+
+  // Port pins and monitors (bank = port; lastStatus = the result). Pins 35 to
+  // 38: write 1 sends 1 for *val of 1 (else 0), any other write reads *val = 1
+  // when the pin is 1. Pin 39 reads 1 when non-zero, 40 when not 1, 41 when 0;
+  // monitors 42 and 43 in units of the register / 256.
+  virtual std::uint8_t AccessPortPin35(std::uint8_t write, std::uint16_t port, std::uint8_t* val);
+  virtual std::uint8_t AccessPortPin36(std::uint8_t write, std::uint16_t port, std::uint8_t* val);
+  virtual std::uint8_t AccessPortPin37(std::uint8_t write, std::uint16_t port, std::uint8_t* val);
+  virtual std::uint8_t AccessPortPin38(std::uint8_t write, std::uint16_t port, std::uint8_t* val);
+  virtual std::uint8_t ReadPortPin39(std::uint16_t port, std::uint8_t* out);
+  virtual std::uint8_t ReadPortPin40(std::uint16_t port, std::uint8_t* out);
+  virtual std::uint8_t ReadPortPin41(std::uint16_t port, std::uint8_t* out);
+  virtual std::uint8_t ReadPortMonitor42(std::uint16_t port, double* out);
+  virtual std::uint8_t ReadPortMonitor43(std::uint16_t port, double* out);
+  // Read/write pins: write 1 sets the pin from *value (1 asserts), any other
+  // write reads it into *value (1 asserted). Active low: select, reset; active
+  // high: initialisation mode, low-power mode.
+  virtual std::uint8_t QDD_7686_MODINIT(std::uint32_t write, std::uint16_t port, std::uint8_t* value);
+  virtual std::uint8_t QDD_7686_MODSEL(std::uint32_t write, std::uint16_t port, std::uint8_t* value);
+  virtual std::uint8_t QDD_7686_MODRST(std::uint32_t write, std::uint16_t port, std::uint8_t* value);
+  // 1 when the active-low present or interrupt pin reads 0.
+  virtual std::uint8_t QDD_7686_MODPRS(std::uint16_t port, std::uint8_t* present);
+  virtual std::uint8_t QDD_7686_INT(std::uint16_t port, std::uint8_t* asserted);
+  // Supply currents as the raw register; supply voltage in volts (register / 256).
+  virtual std::uint8_t QDD_7686_VCC_Current(std::uint16_t port, double* current);
+  virtual std::uint8_t QDD_7686_VCC1_Current(std::uint16_t port, double* current);
+  virtual std::uint8_t QDD_7686_VCCTX_Current(std::uint16_t port, double* current);
+  virtual std::uint8_t QDD_7686_VCCRX_Current(std::uint16_t port, double* current);
+  virtual std::uint8_t QDD_7686_Voltage(std::uint16_t port, double* volts);
+  virtual std::uint8_t OSFP_7686_MODLP(std::uint32_t write, std::uint16_t port, std::uint8_t* value);
+  virtual std::uint8_t OSFP_7686_MODRST(std::uint32_t write, std::uint16_t port, std::uint8_t* value);
+  virtual std::uint8_t OSFP_7686_MODPRS(std::uint16_t port, std::uint8_t* present);
+  virtual std::uint8_t OSFP_7686_INT(std::uint16_t port, std::uint8_t* asserted);
+  virtual std::uint8_t OSFP_7686_VCC_Current(std::uint16_t port, double* current);
+  virtual std::uint8_t OSFP_7686_Voltage(std::uint16_t port, double* volts);
+  // Module bus of the OSFP cages: bank-0 56 = address, 57 = data.
+  virtual std::uint8_t OSFP_7686_ReadI2C(std::uint16_t address, double* value);
+  virtual std::uint8_t OSFP_7686_WriteI2C(std::uint16_t address, double value);
+  // Writes bank-0 register 13 = 0, waits 10 ms and reads the type there;
+  // lastStatus = the AND of both transfers.
+  virtual std::uint8_t ReadAdapterType_7686(std::uint16_t* type);
 
   // Optimal-settings records: five doubles at 0x9000 + 40 (4a + b), records
   // ending at or below 0xFFFF only.
@@ -519,6 +717,10 @@ class Tessok_API {
   // The x at which the straight line through (x1, y1) and (x2, y2) reaches target.
   virtual double InterpolateCrossing(double x1, double y1, double x2, double y2, double target);
 
+  // True when (value AND mask) equals mask; no register access.
+  virtual bool TestMask(int value, std::uint8_t mask);
+  // Module monitor 36 of a port in units of the register / 256 (lastStatus).
+  virtual std::uint8_t ReadModuleMonitor36(std::uint32_t port, double* out);
   // Re-rates lanes 4 x group to 4 x group + 3 (the lane is the bank), keeping
   // each lane's words 0x229 to 0x22B; records nothing.
   virtual void SetGroupLineRate(double rate, int group);
@@ -541,6 +743,12 @@ class Tessok_API {
   bool IsCurveWellFormed(bool vertical, int ch, int n);
   // Drops flank points whose BER moves the wrong way and packs the curve again.
   void CleanBathtubCurve(bool vertical, int ch, int n);
+
+  // Cage pins read without touching lastStatus: true when 44 or 45 is
+  // non-zero, or 46 is not 1 (bank 0, other registers, on a 7841).
+  bool ReadCagePin44(std::uint16_t port);
+  bool ReadCagePin45(std::uint16_t port);
+  bool ReadCagePin46(std::uint16_t port);
 
   // ---- Data members, in declaration order ----
 

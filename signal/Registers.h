@@ -125,8 +125,129 @@ inline constexpr std::uint16_t kAuxControl417 = 0x417;   // repeats the last dat
 
 // ---- DSP window and board control ----
 
+// Sub-registers of the signal-processing device, reached through the window
+// kDeviceWindowAddress / kDeviceWindowData (core/Registers.h) of a bank.
+inline constexpr std::uint16_t kDspSubControl = 0;             // bank 1: bit 0 and the control bit below
+inline constexpr std::uint16_t kDspSubState = 10;              // processor state: 0, 1, 2 or 6
+inline constexpr std::uint16_t kDspControlBit0 = 1u << 0;      // bank 1, sub-register 0
+inline constexpr std::uint16_t kDspControlBank1Bit = 1u << 1;  // bank 1, sub-register 0: set when on
+inline constexpr std::uint16_t kDspControlBank0Bit = 1u << 4;  // bank 0, sub-registers 16 to 19: cleared when on
+// Raw board-control registers of a bank.
+inline constexpr std::uint16_t kBoardControl71 = 71;
+inline constexpr std::uint16_t kBoardValue72 = 72;  // 72 to 75: a 64-bit value, least significant word first
+inline constexpr std::uint16_t kBoardValueWords = 4;
+inline constexpr std::uint16_t kBoardControl76 = 76;
+inline constexpr std::uint16_t kLaneControl22C = 0x22C;  // lane register
+
 // ---- Module cages ----
 
+// QSFP-DD cage pins and monitors, at the port's bank. The pins hold the
+// electrical level; select, reset, present and interrupt are active low.
+inline constexpr std::uint16_t kQddModSel = 44;
+inline constexpr std::uint16_t kQddModRst = 45;
+inline constexpr std::uint16_t kQddModPrs = 46;
+inline constexpr std::uint16_t kQddInt = 47;
+inline constexpr std::uint16_t kQddModInit = 48;  // initialisation mode, active high
+inline constexpr std::uint16_t kQddVcc1Current = 49;
+inline constexpr std::uint16_t kQddVccCurrent = 50;
+inline constexpr std::uint16_t kQddVccTxCurrent = 51;
+inline constexpr std::uint16_t kQddVccRxCurrent = 52;
+inline constexpr std::uint16_t kQddVoltage = 53;  // volts x 256; also read on bank 0 as whole volts
+// OSFP cage pins and monitors, at the port's bank.
+inline constexpr std::uint16_t kOsfpInt = 58;
+inline constexpr std::uint16_t kOsfpModRst = 59;
+inline constexpr std::uint16_t kOsfpModPrs = 60;
+inline constexpr std::uint16_t kOsfpModLp = 61;  // low-power mode, active high
+inline constexpr std::uint16_t kOsfpVccCurrent = 62;
+inline constexpr std::uint16_t kOsfpVoltage = 63;  // volts x 256
+// Bank 0: the module-bus windows (address, then data) and the adapter type.
+inline constexpr std::uint16_t kQddBusAddress = 33;
+inline constexpr std::uint16_t kQddBusData = 34;
+inline constexpr std::uint16_t kOsfpBusAddress = 56;
+inline constexpr std::uint16_t kOsfpBusData = 57;
+inline constexpr std::uint16_t kAdapterType = 13;  // written 0, then read after kAdapterTypeWaitMs
+inline constexpr unsigned kAdapterTypeWaitMs = 10;
+
 // ---- Module, cage, port, supply and bridge registers ----
+
+// Port pins and monitors, at the port's bank.
+inline constexpr std::uint16_t kPortPin35 = 35;
+inline constexpr std::uint16_t kPortPin36 = 36;
+inline constexpr std::uint16_t kPortPin37 = 37;
+inline constexpr std::uint16_t kPortPin38 = 38;
+inline constexpr std::uint16_t kPortPin39 = 39;
+inline constexpr std::uint16_t kPortPin40 = 40;
+inline constexpr std::uint16_t kPortPin41 = 41;
+inline constexpr std::uint16_t kPortMonitor42 = 42;     // x 256
+inline constexpr std::uint16_t kPortMonitor43 = 43;     // x 256
+inline constexpr std::uint16_t kPortLevelCode = 0x221;  // lane register at banks port x 4 to port x 4 + 3
+inline constexpr std::uint16_t kPortLevelCodeMax = 31;
+// Module power and supply: bank 0 for the global ones, else the port's bank.
+inline constexpr std::uint16_t kModuleGlobalEnable = 60;       // bank 0, active low
+inline constexpr std::uint16_t kModuleEnable63 = 63;           // bank 0
+inline constexpr std::uint16_t kModulePower = 52;              // 1 switches the module off
+inline constexpr std::uint16_t kModuleSupplyVoltage = 53;      // volts x 100
+inline constexpr std::uint16_t kModuleSupplyVoltageRead = 54;  // volts x 256
+inline constexpr std::uint16_t kModuleSupplyCurrent = 55;      // x 256
+inline constexpr std::uint16_t kModuleStatusPin = 62;          // 0 reports 1
+inline constexpr std::uint16_t kModuleSupplyLimitFlag = 57;    // bank 0
+inline constexpr std::uint16_t kModuleSupplyLimitHigh = 58;    // bank 0: bits 16-31 of the limit
+inline constexpr std::uint16_t kModuleSupplyLimitLow = 59;     // bank 0: bits 0-15
+inline constexpr double kModuleSupplyMinVolts = 3.1;
+inline constexpr double kModuleSupplyMaxVolts = 3.6;
+// Module registers, at the port's bank.
+inline constexpr std::uint16_t kModuleWindowAddress = 34;
+inline constexpr std::uint16_t kModuleWindowData = 35;
+inline constexpr std::uint16_t kModuleMonitor36 = 36;  // monitors 36 to 41: x 256
+inline constexpr std::uint16_t kModuleMonitor37 = 37;
+inline constexpr std::uint16_t kModuleMonitor38 = 38;
+inline constexpr std::uint16_t kModuleMonitor39 = 39;
+inline constexpr std::uint16_t kModuleMonitor40 = 40;
+inline constexpr std::uint16_t kModuleMonitor41 = 41;
+inline constexpr std::uint16_t kModulePin43 = 43;
+inline constexpr std::uint16_t kModulePin44 = 44;
+inline constexpr std::uint16_t kModulePin45 = 45;
+inline constexpr std::uint16_t kModulePin46 = 46;
+inline constexpr std::uint16_t kModulePin47 = 47;
+inline constexpr std::uint16_t kModuleRegister48 = 48;
+// Module-window addresses of the scaled pair: a value and its exponent.
+inline constexpr std::uint16_t kModuleScaledValue = 22;
+inline constexpr std::uint16_t kModuleScaledExponent = 23;
+// Cage registers: at the port's bank, or at bank 0 (the second name) on the
+// boards whose cage map sits there.
+inline constexpr std::uint16_t kCageSelect = 33;
+inline constexpr std::uint16_t kCageAddress = 34;
+inline constexpr std::uint16_t kCageData = 35;
+inline constexpr std::uint16_t kCageMonitor36 = 36;
+inline constexpr std::uint16_t kCagePin43 = 43;
+inline constexpr std::uint16_t kCagePin44 = 44;
+inline constexpr std::uint16_t kCagePin45 = 45;
+inline constexpr std::uint16_t kCagePin46 = 46;
+inline constexpr std::uint16_t kCagePin47 = 47;
+inline constexpr std::uint16_t kCagePin48 = 48;
+inline constexpr std::uint16_t kCageSelectBank0 = 31;
+inline constexpr std::uint16_t kCageAddressBank0 = 32;
+inline constexpr std::uint16_t kCageDataBank0 = 33;
+inline constexpr std::uint16_t kCagePin48Bank0 = 34;
+inline constexpr std::uint16_t kCagePin47Bank0 = 35;
+inline constexpr std::uint16_t kCagePin46Bank0 = 36;
+inline constexpr std::uint16_t kCagePin43Bank0 = 37;
+inline constexpr std::uint16_t kCagePin44Bank0 = 38;
+inline constexpr std::uint16_t kCagePin45Bank0 = 39;
+inline constexpr std::uint16_t kCageMonitor40Bank0 = 40;  // x 256, bank-0 cage map only
+inline constexpr std::uint16_t kCageMonitor41Bank0 = 41;  // high byte, bank-0 cage map only
+inline constexpr std::uint16_t kCageMonitor36Bank0 = 42;
+// Bridge registers, bank 0.
+inline constexpr std::uint16_t kBridgeAddress = 60;
+inline constexpr std::uint16_t kBridgeData = 61;
+inline constexpr std::uint16_t kBridge62 = 62;
+inline constexpr std::uint16_t kBridge63 = 63;
+inline constexpr std::uint16_t kBridge64 = 64;
+inline constexpr std::uint16_t kBridge65 = 65;
+inline constexpr std::uint16_t kBridge66 = 66;
+inline constexpr std::uint16_t kBridge67 = 67;
+inline constexpr std::uint16_t kBridge68 = 68;
+inline constexpr std::uint16_t kBridgeRail1V8 = 69;
+inline constexpr std::uint16_t kBridgeRail5V0 = 70;
 
 }  // namespace tessok::reg

@@ -18,6 +18,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 namespace tessok::sim {
@@ -104,6 +105,14 @@ struct Fault {
   std::size_t length;
 };
 
+// A register window switched on by a test: the registers that key its data register.
+struct RegisterWindow {
+  unsigned address;
+  std::optional<unsigned> select;
+};
+// (RegKey of the data register, select, address).
+using WindowKey = std::tuple<unsigned, std::uint16_t, std::uint16_t>;
+
 struct Connection {
   int fd = -1;
   std::array<std::uint8_t, 128> buffer{};
@@ -140,6 +149,8 @@ struct SimInstrument::State {
   std::map<unsigned, std::uint16_t> chipRegisters;                              // BankKey
   std::map<unsigned, std::vector<SimInstrument::PatternBlock>> patternStrobes;  // BankKey(bank, side)
   std::array<std::uint16_t, kBanks> samplingPoint{};                            // threshold << 8 | phase, per bank
+  std::map<unsigned, RegisterWindow> registerWindows;                           // RegKey of the data register
+  std::map<WindowKey, std::uint16_t> windowWords;
   std::map<std::uint8_t, std::vector<std::uint8_t>> resultBlocks;
   std::map<std::pair<std::uint8_t, std::uint8_t>, std::vector<std::uint8_t>> numberedBlocks;
   std::map<std::uint8_t, std::vector<std::uint8_t>> bathtubs;
@@ -174,6 +185,7 @@ struct SimInstrument::State {
   void WindowWrite(unsigned bank, unsigned reg, std::uint16_t value);
   std::optional<std::uint32_t> EepromAddress(unsigned bank) const;
   std::uint16_t SubRegisterValue(unsigned bank, unsigned sub) const;
+  std::optional<WindowKey> RegisterWindowKey(unsigned bank, unsigned reg) const;
   void CheckEeprom(std::uint32_t address, std::size_t count) const;
 };
 
@@ -358,6 +370,13 @@ std::uint16_t SimInstrument::State::SubRegisterValue(unsigned bank, unsigned sub
   return sub == 0 ? kDspReadyWord : 0;
 }
 
+std::optional<WindowKey> SimInstrument::State::RegisterWindowKey(unsigned bank, unsigned reg) const {
+  auto it = registerWindows.find(RegKey(bank, reg));
+  if (it == registerWindows.end()) return std::nullopt;
+  const std::uint16_t select = it->second.select ? regs[bank][*it->second.select] : std::uint16_t{0};
+  return WindowKey{RegKey(bank, reg), select, regs[bank][it->second.address]};
+}
+
 std::uint16_t SimInstrument::State::WindowRead(unsigned bank, unsigned reg) {
   if (reg == kEepromDataReg) {
     if (auto address = EepromAddress(bank)) {
@@ -378,6 +397,10 @@ std::uint16_t SimInstrument::State::WindowRead(unsigned bank, unsigned reg) {
     return it == chipRegisters.end() ? 0 : it->second;
   }
   if (reg == kSamplingReadBackReg) return samplingPoint[bank];
+  if (auto key = RegisterWindowKey(bank, reg)) {
+    auto it = windowWords.find(*key);
+    return it == windowWords.end() ? 0 : it->second;
+  }
   return regs[bank][reg];
 }
 
@@ -407,6 +430,8 @@ void SimInstrument::State::WindowWrite(unsigned bank, unsigned reg, std::uint16_
     samplingPoint[bank] = value;
   } else if (reg == kDecisionThresholdReg) {
     samplingPoint[bank] = static_cast<std::uint16_t>(((value & 0xFF) << 8) | (samplingPoint[bank] & 0xFF));
+  } else if (auto key = RegisterWindowKey(bank, reg)) {
+    windowWords[*key] = value;
   }
 }
 
@@ -685,6 +710,30 @@ void SimInstrument::SetChipRegister(unsigned bank, unsigned address, std::uint16
   CheckWord(address, "chip register");
   std::lock_guard lock(state_->mutex);
   state_->chipRegisters[BankKey(bank, address)] = value;
+}
+
+void SimInstrument::AddRegisterWindow(unsigned bank, unsigned dataReg, unsigned addressReg,
+                                      std::optional<unsigned> selectReg) {
+  CheckRegister(bank, dataReg);
+  CheckRegister(bank, addressReg);
+  if (selectReg) CheckRegister(bank, *selectReg);
+  std::lock_guard lock(state_->mutex);
+  state_->registerWindows[RegKey(bank, dataReg)] = RegisterWindow{addressReg, selectReg};
+}
+
+std::uint16_t SimInstrument::WindowWord(unsigned bank, unsigned dataReg, std::uint16_t address,
+                                        std::uint16_t select) const {
+  CheckRegister(bank, dataReg);
+  std::lock_guard lock(state_->mutex);
+  auto it = state_->windowWords.find(WindowKey{RegKey(bank, dataReg), select, address});
+  return it == state_->windowWords.end() ? 0 : it->second;
+}
+
+void SimInstrument::SetWindowWord(unsigned bank, unsigned dataReg, std::uint16_t address, std::uint16_t value,
+                                  std::uint16_t select) {
+  CheckRegister(bank, dataReg);
+  std::lock_guard lock(state_->mutex);
+  state_->windowWords[WindowKey{RegKey(bank, dataReg), select, address}] = value;
 }
 
 void SimInstrument::SetErrorCounter(unsigned bank, std::uint64_t count, std::uint32_t elapsedMs) {

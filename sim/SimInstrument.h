@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,7 +85,8 @@ class SimInstrument {
   // value, a sequence or a read callback; setting one replaces the other two.
   // A read answers, in order of precedence: the read behaviour; the window or
   // EEPROM data register the register belongs to (registers 11, 0x201, 0x220,
-  // 0x30C, see below); plain storage. A write is always appended to WritesTo; then a
+  // 0x30C and the register windows a test switched on, see below); plain
+  // storage. A write is always appended to WritesTo; then a
   // write callback, if set, takes the place of storage and of any window
   // effect; otherwise the value is stored and the window effect applied.
   // Every register reply is F0 lo hi followed by zeros, kReplyLength bytes,
@@ -150,6 +152,22 @@ class SimInstrument {
   // threshold << 8 | phase as the last writes of 0x30A (the whole word) and
   // 0x30B (the threshold, its low byte) left it, 0 before any; writes of 0x30C
   // are stored but do not change what it reads. A canned value takes precedence.
+  // Register windows of the module hardware, off until a test switches one on
+  // for a bank: they overlap one another and other models' option registers
+  // (the module-bus windows 34 by 33 and 57 by 56 of bank 0, the port-bank
+  // window 35 by 34 and 33, 33 by 32 and 31 on bank 0 of a 7841, the bridge
+  // window 61 by 60 of bank 0). Once on, reads and writes of dataReg reach a
+  // store of words keyed by the values last written to addressReg and, when
+  // given, selectReg; those stay plain registers. A read behaviour set on
+  // dataReg still comes first. Registers as in SetReg; a later call for the
+  // same data register replaces the keys (the stored words stay).
+  void AddRegisterWindow(unsigned bank, unsigned dataReg, unsigned addressReg,
+                         std::optional<unsigned> selectReg = std::nullopt);
+  // The word of a window at (select, address), 0 until written; select is 0
+  // for a window without a select register.
+  std::uint16_t WindowWord(unsigned bank, unsigned dataReg, std::uint16_t address, std::uint16_t select = 0) const;
+  void SetWindowWord(unsigned bank, unsigned dataReg, std::uint16_t address, std::uint16_t value,
+                     std::uint16_t select = 0);
 
   // ---- Error counters (lane registers) ----
   // Cans a lane's running counters: the error count in 0x303, 0x304, 0x305

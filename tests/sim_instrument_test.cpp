@@ -461,6 +461,47 @@ TEST(SimInstrument, ChipRegisterWindowIsKeptPerBank) {
   EXPECT_EQ(Read(c, 2, 0x220), 33);
 }
 
+TEST(SimInstrument, RegisterWindowsAreOffUntilSwitchedOnAndKeyedByTheirRegisters) {
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
+  // Off: 35 of bank 2 is plain storage.
+  Write(c, 2, 34, 7);
+  Write(c, 2, 35, 0x1111);
+  EXPECT_EQ(sim.WindowWord(2, 35, 7), 0);
+  EXPECT_EQ(sim.Reg(2, 35), 0x1111);
+
+  // The port-bank window: 35 keyed by select 33 and address 34.
+  sim.AddRegisterWindow(2, 35, 34, 33);
+  Write(c, 2, 33, 1);
+  Write(c, 2, 34, 7);
+  Write(c, 2, 35, 0x2222);
+  Write(c, 2, 33, 2);
+  Write(c, 2, 35, 0x3333);
+  EXPECT_EQ(sim.WindowWord(2, 35, 7, 1), 0x2222);
+  EXPECT_EQ(sim.WindowWord(2, 35, 7, 2), 0x3333);
+  EXPECT_EQ(Read(c, 2, 35), 0x3333);
+  Write(c, 2, 33, 1);
+  EXPECT_EQ(Read(c, 2, 35), 0x2222);
+  Write(c, 2, 34, 8);
+  EXPECT_EQ(Read(c, 2, 35), 0);               // nothing written at (1, 8)
+  EXPECT_EQ(Read(c, 2, 34), 8);               // the keys stay plain registers
+  EXPECT_EQ(Read(c, 3, 35), 0);               // per bank: bank 3 has no window
+  EXPECT_EQ(sim.WritesTo(2, 35).size(), 3u);  // every write is still logged
+
+  // A window without select (the module bus of bank 0), seeded by the test.
+  sim.AddRegisterWindow(0, 57, 56);
+  sim.SetWindowWord(0, 57, 0x80, 0xBEEF);
+  Write(c, 0, 56, 0x80);
+  EXPECT_EQ(Read(c, 0, 57), 0xBEEF);
+  Write(c, 0, 57, 3);
+  EXPECT_EQ(sim.WindowWord(0, 57, 0x80), 3);
+
+  // A canned read still comes first.
+  sim.SetReadValue(0, 57, 0x4444);
+  EXPECT_EQ(Read(c, 0, 57), 0x4444);
+  EXPECT_THROW(sim.AddRegisterWindow(16, 35, 34), std::out_of_range);
+}
+
 TEST(SimInstrument, ErrorCounterIsCannedAcrossItsRegisters) {
   SimInstrument sim("127.0.50.141");
   Client c("127.0.50.141");

@@ -108,6 +108,73 @@ const Chain kChains[] = {
        return rig.api().ReadGroupErrorCounts(a, b, elapsed) != 0;
      },
      4 * 8},
+    // Module cages and module, cage, port, supply and bridge registers: every
+    // window reports the AND of its select, address and data transfers.
+    {"QDD_ReadI2C",
+     [](Rig&) {
+       double out = 0;
+       return APIQDD_ReadI2C(0, 0x80, &out) != 0;
+     },
+     2},
+    {"QDD_WriteI2C", [](Rig&) { return APIQDD_WriteI2C(0, 0x80, 3.0) != 0; }, 2},
+    {"OSFP_7686_ReadI2C",
+     [](Rig&) {
+       double out = 0;
+       return APIOSFP_7686_ReadI2C(0, 0x80, &out) != 0;
+     },
+     2},
+    {"OSFP_7686_WriteI2C", [](Rig&) { return APIOSFP_7686_WriteI2C(0, 0x80, 3.0) != 0; }, 2},
+    {"ReadAdapterType_7686",
+     [](Rig&) {
+       std::uint16_t type = 0;
+       return APIReadAdapterType_7686(0, &type) != 0;
+     },
+     2},
+    {"ReadModuleRegister",
+     [](Rig& rig) {
+       std::uint16_t out = 0;
+       return rig.api().ReadModuleRegister(3, 0x40, &out) != 0;
+     },
+     2},
+    {"WriteModuleRegister", [](Rig& rig) { return rig.api().WriteModuleRegister(3, 0x40, 1) != 0; }, 2},
+    // Register 22, then register 23, through the module window.
+    {"ReadModuleScaledPair",
+     [](Rig& rig) {
+       double out = 0;
+       return rig.api().ReadModuleScaledPair(3, &out) != 0;
+     },
+     4},
+    {"ReadCageRegister",
+     [](Rig& rig) {
+       std::uint16_t out = 0;
+       return rig.api().ReadCageRegister(3, 0x12, 1, &out) != 0;
+     },
+     3},
+    {"WriteCageRegister", [](Rig& rig) { return rig.api().WriteCageRegister(3, 0x12, 1, 2) != 0; }, 3},
+    {"ReadBridgeRegister",
+     [](Rig& rig) {
+       std::uint16_t out = 0;
+       return rig.api().ReadBridgeRegister(0x0A, &out) != 0;
+     },
+     2},
+    {"WriteBridgeRegister", [](Rig& rig) { return rig.api().WriteBridgeRegister(0x0A, 1) != 0; }, 2},
+    {"SetPortLaneLevels", [](Rig& rig) { return rig.api().SetPortLaneLevels(1, 7) != 0; }, 4},
+    // Two ports on the eight-channel 7686.
+    {"SetAllModulesPower", [](Rig& rig) { return rig.api().SetAllModulesPower(1) != 0; }, 2, 0,
+     [](Rig& rig) { rig.sim.SetReg(0, 20, 7686); }},
+    {"SetModuleSupplyLimit", [](Rig& rig) { return rig.api().SetModuleSupplyLimit(70000.0, 1) != 0; }, 3},
+    {"ReadModuleSupplyCurrents",
+     [](Rig& rig) {
+       double a = 0, b = 0, c = 0;
+       return rig.api().ReadModuleSupplyCurrents(3, &a, &b, &c) != 0;
+     },
+     3},
+    // Signal-processor window: a state goes to the selected sub-register, so
+    // both writes count; the bit-0 read-modify-write sends nothing more after a
+    // failed select or read.
+    {"SetDspState6", [](Rig& rig) { return rig.api().SetDspState6(2) != 0; }, 2},
+    {"SetBank1ControlBit0", [](Rig& rig) { return rig.api().SetBank1ControlBit0() != 0; }, 3, 2},
+    {"ClearBank1ControlBit0", [](Rig& rig) { return rig.api().ClearBank1ControlBit0() != 0; }, 3, 2},
 };
 
 class TransferChains : public ::testing::TestWithParam<Chain> {};

@@ -186,26 +186,56 @@ TESSOK_EXPORT int APIReadErrorCorrectionKestrin(uint8_t index, int lane, uint32_
 
 /* ===== Module cages ===== */
 
+/* QSFP-DD and OSFP cages of a model 7686. A port (cage) number is the bank of
+ * its registers (0 to 15); neither the port nor the connected model is
+ * checked. Each function leaves its result in the object's last status as well.
+ * Reads fill their output even when the transfer failed (with the last reply's
+ * word), and then return 0. Pins hold the electrical level: select, reset,
+ * present and interrupt are active low (asserted when the pin reads 0),
+ * QSFP-DD initialisation mode and OSFP low-power mode active high. */
+
+/* Read/write pins. write = 1 drives the pin from *value (1 asserts it, any
+ * other value releases it) and leaves *value alone; any other write reads the
+ * pin: *value = 1 asserted, 0 not. QSFP-DD initialisation mode (register 48,
+ * active high), module select (44) and reset (45); OSFP low-power mode (61,
+ * active high) and reset (59). */
 TESSOK_EXPORT uint8_t APIQDD_7686_MODINIT(uint8_t index, uint32_t write, uint16_t port, uint8_t* value);
 TESSOK_EXPORT uint8_t APIQDD_7686_MODSEL(uint8_t index, uint32_t write, uint16_t port, uint8_t* value);
 TESSOK_EXPORT uint8_t APIQDD_7686_MODRST(uint8_t index, uint32_t write, uint16_t port, uint8_t* value);
+/* *present = 1 when a module sits in the QSFP-DD cage (register 46 reads 0). */
 TESSOK_EXPORT uint8_t APIQDD_7686_MODPRS(uint8_t index, uint16_t port, uint8_t* present);
+/* *asserted = 1 when the QSFP-DD module's interrupt is asserted (register 47 reads 0). */
 TESSOK_EXPORT uint8_t APIQDD_7686_INT(uint8_t index, uint16_t port, uint8_t* asserted);
+/* QSFP-DD supply currents as the raw register word: VCC (register 50), VCC1
+ * (49), VCCTX (51), VCCRX (52). */
 TESSOK_EXPORT uint8_t APIQDD_7686_VCC_Current(uint8_t index, uint16_t port, double* current);
 TESSOK_EXPORT uint8_t APIQDD_7686_VCC1_Current(uint8_t index, uint16_t port, double* current);
 TESSOK_EXPORT uint8_t APIQDD_7686_VCCTX_Current(uint8_t index, uint16_t port, double* current);
 TESSOK_EXPORT uint8_t APIQDD_7686_VCCRX_Current(uint8_t index, uint16_t port, double* current);
+/* QSFP-DD supply voltage in V (register 53 in 1/256 V: 845 reads 3.30078125). */
 TESSOK_EXPORT uint8_t APIQDD_7686_Voltage(uint8_t index, uint16_t port, double* volts);
+/* QSFP-DD module bus (bank-0 registers 33 = address, 34 = data): reads the
+ * 16-bit word at address into *value, or writes value truncated toward zero to
+ * its low 16 bits. 1 only when both the address write and the data access
+ * succeeded. */
 TESSOK_EXPORT uint8_t APIQDD_ReadI2C(uint8_t index, uint16_t address, double* value);
 TESSOK_EXPORT uint8_t APIQDD_WriteI2C(uint8_t index, uint16_t address, double value);
+/* OSFP pins, as the QSFP-DD ones above. */
 TESSOK_EXPORT uint8_t APIOSFP_7686_MODLP(uint8_t index, uint32_t write, uint16_t port, uint8_t* value);
 TESSOK_EXPORT uint8_t APIOSFP_7686_MODRST(uint8_t index, uint32_t write, uint16_t port, uint8_t* value);
+/* *present = 1 when a module sits in the OSFP cage (register 60 reads 0). */
 TESSOK_EXPORT uint8_t APIOSFP_7686_MODPRS(uint8_t index, uint16_t port, uint8_t* present);
+/* *asserted = 1 when the OSFP module's interrupt is asserted (register 58 reads 0). */
 TESSOK_EXPORT uint8_t APIOSFP_7686_INT(uint8_t index, uint16_t port, uint8_t* asserted);
+/* OSFP supply current as the raw register word (register 62). */
 TESSOK_EXPORT uint8_t APIOSFP_7686_VCC_Current(uint8_t index, uint16_t port, double* current);
+/* OSFP supply voltage in V (register 63 in 1/256 V). */
 TESSOK_EXPORT uint8_t APIOSFP_7686_Voltage(uint8_t index, uint16_t port, double* volts);
+/* OSFP module bus (bank-0 registers 56 = address, 57 = data), as the QSFP-DD one. */
 TESSOK_EXPORT uint8_t APIOSFP_7686_ReadI2C(uint8_t index, uint16_t address, double* value);
 TESSOK_EXPORT uint8_t APIOSFP_7686_WriteI2C(uint8_t index, uint16_t address, double value);
+/* Adapter type into *type: writes 0 to bank-0 register 13, waits 10 ms and
+ * reads it there. 1 only when both transfers succeeded. */
 TESSOK_EXPORT uint8_t APIReadAdapterType_7686(uint8_t index, uint16_t* type);
 
 /* ===== Line rate and clock ===== */
