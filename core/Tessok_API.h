@@ -79,6 +79,54 @@ class Tessok_API {
   virtual std::uint8_t AccessBoardRegister(std::uint8_t write, std::uint16_t bank, std::uint16_t reg,
                                            std::uint16_t* data);
 
+  // ---- Clock outputs ----
+  // Each records the clock-output setting as status item 2 of lane 0 (in its
+  // own layout, noted per operation) before it writes, unless said otherwise;
+  // the select register is 0x103 at bank 0 unless a bank is named.
+  //
+  // Item 2 of lanes 0 to 3 = the signed 16-bit channel x 4 + divider (what
+  // restoring the settings calls this with again); then divider 1 or more:
+  // 0x30D = 8 (divider 1) or 16 at the channel's bank (+ 4 on an eight-channel
+  // 7653); divider 0 or less: 0x103 = 0 at bank 0 or 1 by model. Always 1.
+  virtual int ClockOutChannelDivider(std::uint16_t channel, int divider);
+  // Item 2 = v; 0x103 = 1 (pattern 0) or 2, then patterns 1 to 4 load a
+  // 2-, 4-, 8- or 16-bit clock pattern on channel 2. lastResult = the 0x103
+  // write's result, then the pattern load's; returned.
+  virtual std::uint32_t ClockOutPattern(std::uint16_t v, int pattern);
+  // Source 0 to 3: item 2 = source, 0x103 = 2 x source + 1; the write's
+  // result. 0 with nothing recorded or sent for other sources.
+  virtual std::uint8_t ClockOutSource(int source);
+  // As ClockOutSource for pattern 0; any other pattern writes 0x103 = 2 x
+  // source and hands the pattern to ClockOutByPattern on channel = source,
+  // then 1 (0 when ClockOutByPattern refuses).
+  virtual std::uint8_t ClockOutSourcePattern(int source, int pattern);
+  // Item 2 = (b & 7) << 5 | (a & 7) << 2 | (mode & 3); 0x103 = mode; mode 2
+  // adds 0x109 = a (bank 0) and 0x10A = b (bank 2), mode 3 the select 2 and
+  // sub-register 45 = 0x8000 at bank 4 (option code C 1) or 0. Always 1.
+  virtual int ClockOutSelect(std::uint32_t mode, std::uint16_t a, std::uint16_t b);
+  // 0x103 = value; records nothing.
+  virtual void WriteClockOutControl(std::uint16_t value);
+  // Item 2 = (d & 7) << 5 | (c & 7) << 2 | (a & 3); 0x109 = 0 at bank c,
+  // 0x10A = d at bank b, then for a 0 or 1 the select 2 at bank 0 or 4 (its
+  // result); 1 for other a.
+  virtual std::uint8_t ClockOutRoute(std::uint32_t a, std::uint16_t b, std::uint16_t c, std::uint16_t d);
+  // Item 2 = (divider & 7) << 5 | (source & 3); 0x103 = source, then the
+  // divider to 0x102 (source 3) or 0x104. lastStatus = 1 when both writes
+  // succeeded, else 0; returned.
+  virtual std::uint8_t ClockOut7668B(std::uint32_t source, std::uint32_t divider);
+  // 0x103 = v + 4; records nothing.
+  virtual void ClockOutOffsetSource(std::uint16_t v);
+  // Item 2 = (c & 7) << 5 | (b & 7) << 2 | (a & 3); 0x104 = c at bank b; on
+  // the 7698 with a 0 to 3 also 0x103 = 4, 7, 0, 2 at bank a (its result);
+  // 1 otherwise.
+  virtual std::uint8_t ClockOutDivider(std::uint32_t a, std::uint16_t b, std::uint16_t c);
+  // Item 2 = (a & 1) << 5 | (b & 3) << 3 | (c & 7); 0x100 = 0 at bank a, then
+  // 0x103 = c at bank b; that write's result.
+  virtual std::uint8_t ClockOutBankSelect(std::uint16_t a, std::uint16_t b, std::uint16_t c);
+  // Initial clock routing: sub-register 45 = 0x8001 on the 7775; elsewhere
+  // 0x103 = 1 and sub-register 60 = 18. Records nothing; always 1.
+  virtual int InitClockRouting();
+
   // Rate code of a lane's signal processor: on the boards that store them, the
   // per-rate value for 10.3125 or 25.78125 Gb/s (selector = bank); otherwise
   // the rate in Mb/s to 0x228, then the read-back of 0x22B (lastResult tells
@@ -457,6 +505,18 @@ class Tessok_API {
   // exactly 5.0 V (lastStatus); any other rail sends nothing and gives 0.
   virtual std::uint8_t SetBridgeRailValue(std::uint16_t value, double* volts);
 
+  // Reference clock in MHz, sent as the code MHz x 100000 (truncated; 37 =
+  // bits 16-31, 36 = bits 0-15) after SetAuxGlobalControl(1). With option
+  // words 33 and 30 reading 12 and 1: 0x104 = 1, the code, 100 ms, 0x417
+  // repeating the code's low half, the rate range of lineRate[0] to 0x105,
+  // 0x205 = 1, then lanes 0 to 7 recorded (item 1 = their rate, item 0 = 2)
+  // with phaseStep and lineRateMode (2) set. Otherwise: the synthesizer word
+  // of lineRate[0] to 0x10A/0x109, 0x100 = 0, the code, 0x101 = 8, 0x205 = 1.
+  // The OR of the link results (the first path: 0x104, the code and 0x417).
+  // 0 with nothing sent when the code or the synthesizer word is not a number
+  // or does not fit 32 bits.
+  virtual std::uint32_t SetReferenceClock(double mhz);
+
   // ---- Auxiliary output block, board part (bank 0) ----
   // Register 0x40D = value (0x411 when option words 33 and 30 read 12 and 1).
   virtual std::uint8_t SetAuxGlobalControl(std::uint16_t value);
@@ -548,6 +608,11 @@ class Tessok_API {
   // 80 bits. False, with nothing sent, for a channel outside 0 to 15, a text of
   // fewer than 80 bits, more than 414 blocks or a character the mode rejects.
   virtual bool UploadUserPattern(int ch, std::string pattern, std::uint32_t mode);
+
+  // Value truncated to a 32-bit signed integer: bits 16-31 to register 39,
+  // bits 0-15 to 40; true. False with nothing sent when the value is not a
+  // number or does not fit 32 bits.
+  virtual bool WriteControl39(double value);
 
   // The free-form parameter block: ten bytes, a 16-bit word, four bytes.
   virtual bool SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3, std::uint8_t a4,
@@ -729,6 +794,15 @@ class Tessok_API {
   virtual void BeginLaneRateUpdate(std::uint16_t bank);
   virtual void EndLaneRateUpdate(std::uint16_t bank);
   virtual void CommitLaneRateUpdate(std::uint16_t bank);
+
+  // Clock-like pattern on the transmitter of channel 0 to 3 (bank 5 + channel):
+  // the lane's rate code (the read-back code when usable, else 16, 32, 66 or
+  // 100 by its rate, below 32 Gb/s) to 0x205 with up to three readiness
+  // checks, then SetUserPattern40x2 for channel 5 + channel with the pattern's
+  // words (80, 40, 20 or 10 bits per period for patterns 1 to 4, zeros
+  // otherwise); its result. 0 with nothing sent for another channel, and with
+  // no code or pattern sent when the rate has no code.
+  virtual std::uint8_t ClockOutByPattern(int channel, int pattern);
 
   virtual bool ReturnTrueStub();
 
