@@ -119,7 +119,6 @@ constexpr double kHighRangeFromGbps = 20.0;
 constexpr std::uint16_t kHighRangeBit = 64;
 constexpr int kReferenceLanes = 8;
 constexpr double kReferenceLineRateMode = 2.0;
-constexpr double kPhaseStepsPerUi = 129.0;
 // Synthesizer word on the plain path: rate / divisor x 10^9 x 0.5, the divisor
 // by the first rate threshold exceeded.
 struct SynthDivisor {
@@ -302,7 +301,7 @@ std::uint32_t Tessok_API::SetReferenceClock(double mhz) {
       WriteStatusToEEProm(lane, status::kLineRateMode, kReferenceLineRateMode);
     }
     for (int lane = 0; lane < kReferenceLanes; ++lane) {
-      phaseStep[lane] = 1000.0 / (lineRate[lane] * kPhaseStepsPerUi);
+      phaseStep[lane] = rate::PhaseStepPs(lineRate[lane], rate::kPhaseSteps);
       lineRateMode[lane] = static_cast<std::uint32_t>(kReferenceLineRateMode);
     }
     return ok;

@@ -55,6 +55,16 @@ constexpr bool IsEightLanePresetRate(double rate) {
   return false;
 }
 
+// ---- Sampling-phase step ----
+
+// Phase steps per unit interval: 129 on most line-rate paths, 64 on the pair
+// and signal-processor variants.
+inline constexpr double kPhaseSteps = 129.0;
+inline constexpr double kPhaseStepsDsp = 64.0;
+
+// Picoseconds per sampling-phase step at a line rate (Gb/s).
+constexpr double PhaseStepPs(double rate, double steps) { return 1000.0 / (rate * steps); }
+
 // ---- Rate-code bands ----
 
 struct RateBand {

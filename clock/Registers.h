@@ -36,7 +36,10 @@ inline constexpr std::uint16_t kReferenceControl = 0x101;    // 8 after a refere
 inline constexpr std::uint16_t kClockOutDividerAlt = 0x102;  // divider of clock source 3
 inline constexpr std::uint16_t kClockOutSelect = 0x103;
 inline constexpr std::uint16_t kClockOutDivider = 0x104;  // divider of the other sources; 1 selects the reference path
-inline constexpr std::uint16_t kRateRange = 0x105;        // bit 6: the upper rate range
+inline constexpr std::uint16_t kRateRange = 0x105;        // rate-range and option bits (bit 6: the upper range)
+// Clock-chip register plan: each pair goes out as the chip address, then its value.
+inline constexpr std::uint16_t kClockChipAddress = 0x106;
+inline constexpr std::uint16_t kClockChipValue = 0x107;
 // A 32-bit clock word in two halves: the route of the clock output, or the
 // synthesizer word of the reference clock.
 inline constexpr std::uint16_t kClockWordLow = 0x109;

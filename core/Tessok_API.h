@@ -132,11 +132,33 @@ class Tessok_API {
   // the rate in Mb/s to 0x228, then the read-back of 0x22B (lastResult tells
   // whether the read succeeded).
   virtual std::uint32_t ReadRateDivider(std::uint32_t bank, double rate);
+  // ---- Line rate, host-planned reference clock ----
+  // The rate (Gb/s) for every channel; the Si5346 plan for a reference of
+  // F = round((rate > 17.5 ? rate / 82.5 : rate / 33.0) x 10^9 + offsetHz)
+  // / 10^6 MHz from 156.25 MHz, its chip registers to 0x106/0x107; then
+  // 0x105 = 64 x (lineRate[0] >= 20) + 5 (highRateRange), 0x205 = 1, lane 0
+  // recorded (item 1 its rate, item 0 = 1), phaseStep and lineRateMode (1) of
+  // every channel. lastResult (the 0x205 write's). 0, with only lineRate set,
+  // when the planner has no plan. The nominal form has no offset.
+  virtual std::uint32_t LineRateConfigurationSynth(double rate, std::int64_t offsetHz);
+  virtual std::uint32_t LineRateConfigurationSynthNominal(double rate);
   // Integer lane rate: trunc(rate) to 0x207 (bits 0-7) and 0x208 (bits 8-15).
   virtual void WriteLaneRate(std::uint16_t bank, double rate);
+  // Lanes 0 to 9 at 10.3125 Gb/s (lineRate, phaseStep), highRateRange 0,
+  // 0x105 = 0 and 0x205 = 1; records nothing. lastResult (the 0x205 write's).
+  virtual std::uint32_t SetDefaultLineRate();
   // Code of the first rate-range row with low <= rate < high, its option bits
   // through optionBits; 0 with optionBits untouched when no row matches.
   virtual std::uint32_t FindRateEntry(double rate, std::uint32_t* optionBits);
+  // Records first: every channel gets the rate, its items 1 (rate), 0 (mode),
+  // 32, 33, 34, 35 (pam4) and 45 and its integer lane rate, and pam4Mode; then
+  // 0x100 = 1 and 0x103 = 2 at bank = mode, 0x105 = pam4 & 1 | (rate >= 27)
+  // << 1 | (rateFlag32 & 1) << 2 | (rateFlag33 & 1) << 3 | (rateFlag34 & 1)
+  // << 5 | (rateFlag45 & 3) << 6 | the rate's option bits << 8, 0x205 = 1.
+  // lastResult (the 0x205 write's).
+  virtual std::uint32_t LineRateConfigurationOptions(double rate, std::uint32_t mode, std::uint32_t pam4,
+                                                     std::uint32_t rateFlag32, std::uint32_t rateFlag33,
+                                                     std::uint32_t rateFlag34, std::uint32_t rateFlag45);
 
   // Pattern selection of a channel: code (5 = the user pattern), p3, p4, p5.
   // Channels 0 to 15; 0 without a transfer for others.

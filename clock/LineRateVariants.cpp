@@ -1,0 +1,277 @@
+// Line-rate variants of particular board families: the option-word variants
+// compose register 0x105 from a PAM4 flag and option flags and record them per
+// channel; the synthesizer variants plan the reference clock on the host and
+// send the plan's chip registers; the default rate resets the rate registers.
+//
+// Their writes pass through the single-read word, as the other line-rate
+// operations' do.
+#include <cmath>
+#include <cstdint>
+#include <span>
+
+#include "calibration/StatusItem.h"
+#include "clock/LaneRate.h"
+#include "clock/Registers.h"
+#include "core/Lanes.h"
+#include "core/RegisterOps.h"
+#include "core/Tessok_API.h"
+
+using namespace tessok;
+
+namespace {
+
+using regs::kSingleReadWord;
+
+constexpr std::uint16_t kBoardBank = 0;
+constexpr std::uint16_t kRateCodeStart = 1;  // 0x205 = 1: the board takes the new rate
+constexpr double kHighRangeFromGbps = 20.0;
+constexpr std::uint32_t kHighRangeBit = 64;
+
+std::uint8_t Out(Tessok_API& api, std::uint16_t bank, std::uint16_t reg, std::uint16_t value) {
+  return regs::Write(api, bank, reg, value, kSingleReadWord);
+}
+
+// The lanes the board has, within the per-lane arrays.
+int BoardLanes(const Tessok_API& api) { return api.channelCount < kLaneCount ? api.channelCount : kLaneCount; }
+
+void SetBoardLineRates(Tessok_API& api, double rate) {
+  for (int ch = 0; ch < BoardLanes(api); ++ch) api.lineRate[ch] = rate;
+}
+
+// ---- Register 0x105 of the option-word variants ----
+
+// What an option-word variant was called with; the layouts and the item lists
+// below read it.
+struct OptionWordArgs {
+  double rate;
+  std::uint32_t mode;
+  std::uint32_t pam4;
+  std::uint32_t rateFlag32, rateFlag33, rateFlag34, rateFlag44, rateFlag45, rateFlag46, rateFlag47, rateFlag48,
+      rateFlag52;
+  std::uint32_t rateFlagBit1, rateFlagBit4, rateFlagBit7;  // flags recorded nowhere
+  std::uint32_t optionBits;                                // of the rate's RateRangeTable row
+};
+
+// The source of one field of register 0x105.
+enum class Field : std::uint8_t {
+  Pam4,
+  Flag32,
+  Flag33,
+  Flag34,
+  Flag44,
+  Flag45,
+  Flag46,
+  Flag47,
+  Flag52,
+  FlagBit1,
+  FlagBit4,
+  FlagBit7,
+  OptionBits,
+  RateFrom27,      // rate >= 27.0
+  RateFrom30p2,    // rate >= 30.2
+  Rate9p4To15,     // 9.4 <= rate <= 15.0
+  NotLowRatePam4,  // 1 unless pam4 is 1 and rate <= 14.3
+};
+
+std::uint32_t FieldValue(Field f, const OptionWordArgs& a) {
+  switch (f) {
+    case Field::Pam4: return a.pam4;
+    case Field::Flag32: return a.rateFlag32;
+    case Field::Flag33: return a.rateFlag33;
+    case Field::Flag34: return a.rateFlag34;
+    case Field::Flag44: return a.rateFlag44;
+    case Field::Flag45: return a.rateFlag45;
+    case Field::Flag46: return a.rateFlag46;
+    case Field::Flag47: return a.rateFlag47;
+    case Field::Flag52: return a.rateFlag52;
+    case Field::FlagBit1: return a.rateFlagBit1;
+    case Field::FlagBit4: return a.rateFlagBit4;
+    case Field::FlagBit7: return a.rateFlagBit7;
+    case Field::OptionBits: return a.optionBits;
+    case Field::RateFrom27: return a.rate >= 27.0 ? 1 : 0;
+    case Field::RateFrom30p2: return a.rate >= 30.2 ? 1 : 0;
+    case Field::Rate9p4To15: return (a.rate >= 9.4 && a.rate <= 15.0) ? 1 : 0;
+    case Field::NotLowRatePam4: return (a.pam4 == 1 && a.rate <= 14.3) ? 0 : 1;
+  }
+  return 0;
+}
+
+struct FieldPlace {
+  Field field;
+  unsigned bit;
+  std::uint32_t mask;  // 0: the value shifted in whole, so a flag above 1 reaches higher bits
+};
+
+enum class Layout : std::uint8_t { Options };
+
+struct Register105Layout {
+  Layout layout;
+  std::span<const FieldPlace> fields;
+};
+
+constexpr FieldPlace kOptionsFields[] = {
+    {Field::Pam4, 0, 1},   {Field::RateFrom27, 1, 0}, {Field::Flag32, 2, 1},      {Field::Flag33, 3, 1},
+    {Field::Flag34, 5, 1}, {Field::Flag45, 6, 3},     {Field::OptionBits, 8, 63},
+};
+
+constexpr Register105Layout kRegister105Layouts[] = {
+    {Layout::Options, kOptionsFields},
+};
+
+std::uint16_t Register105(Layout layout, const OptionWordArgs& a) {
+  std::uint32_t word = 0;
+  for (const Register105Layout& l : kRegister105Layouts) {
+    if (l.layout != layout) continue;
+    for (const FieldPlace& p : l.fields) {
+      std::uint32_t v = FieldValue(p.field, a);
+      if (p.mask != 0) v &= p.mask;
+      word |= v << p.bit;
+    }
+  }
+  return static_cast<std::uint16_t>(word);
+}
+
+// ---- Status items of the option-word variants ----
+
+double ItemValue(int item, const OptionWordArgs& a, const Tessok_API& api, int lane) {
+  switch (item) {
+    case status::kLineRate: return api.lineRate[lane];
+    case status::kLineRateMode: return a.mode;
+    case status::kRateFlag32: return a.rateFlag32;
+    case status::kRateFlag33: return a.rateFlag33;
+    case status::kRateFlag34: return a.rateFlag34;
+    case status::kRatePam4: return a.pam4;
+    case status::kRateFlag44: return a.rateFlag44;
+    case status::kRateFlag45: return a.rateFlag45;
+    case status::kRateFlag46: return a.rateFlag46;
+    case status::kRateFlag47: return a.rateFlag47;
+    case status::kRateFlag48: return a.rateFlag48;
+    case status::kRateFlag52: return a.rateFlag52;
+    default: return 0.0;
+  }
+}
+
+struct ItemList {
+  Layout layout;
+  std::span<const int> items;
+};
+
+constexpr int kOptionsItems[] = {status::kLineRate,   status::kLineRateMode, status::kRateFlag32, status::kRateFlag33,
+                                 status::kRateFlag34, status::kRatePam4,     status::kRateFlag45};
+
+constexpr ItemList kItemLists[] = {
+    {Layout::Options, kOptionsItems},
+};
+
+// Each lane of the board in turn: its items, then its integer lane rate.
+void RecordLanes(Tessok_API& api, Layout layout, const OptionWordArgs& a) {
+  for (int lane = 0; lane < BoardLanes(api); ++lane) {
+    for (const ItemList& list : kItemLists) {
+      if (list.layout != layout) continue;
+      for (int item : list.items) {
+        api.WriteStatusToEEProm(lane, static_cast<std::int16_t>(item), ItemValue(item, a, api, lane));
+      }
+    }
+    api.WriteLaneRate(static_cast<std::uint16_t>(lane), api.lineRate[lane]);
+  }
+}
+
+// ---- Synthesizer and clock-file variants ----
+
+constexpr double kSynthInputMhz = 156.25;
+constexpr std::uint32_t kSynthPlanMode = 1;  // both DSPLLs from the 156.25 MHz input
+constexpr double kSynthHighRateFromGbps = 17.5;
+constexpr double kSynthHighRateRatio = 82.5;  // Gb/s per GHz of reference above 17.5 Gb/s
+constexpr double kSynthLowRateRatio = 33.0;
+constexpr std::uint16_t kSynthRangeBase = 5;
+constexpr double kClockFileMode = 1.0;  // item 0 of the synthesizer and clock-file variants
+
+// The reference frequency in MHz, rounded to 1 Hz (halves away from zero).
+double SynthReferenceMhz(double rate, std::int64_t offsetHz) {
+  const double ghz = rate > kSynthHighRateFromGbps ? rate / kSynthHighRateRatio : rate / kSynthLowRateRatio;
+  return std::round(ghz * 1e9 + static_cast<double>(offsetHz)) / 1e6;
+}
+
+// The planner's chip registers, address then value, at bank 0.
+void SendClockPlan(Tessok_API& api) {
+  const std::size_t n =
+      api.si5346.addresses.size() < api.si5346.values.size() ? api.si5346.addresses.size() : api.si5346.values.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    Out(api, kBoardBank, reg::kClockChipAddress, api.si5346.addresses[i]);
+    Out(api, kBoardBank, reg::kClockChipValue, api.si5346.values[i]);
+  }
+}
+
+// What the synthesizer and clock-file variants do once the reference clock is
+// loaded: the rate range, the rate start, lane 0 recorded in mode 1, and the
+// phase step and mode of every lane of the board.
+std::uint32_t FinishReferenceRate(Tessok_API& api) {
+  api.highRateRange = api.lineRate[0] >= kHighRangeFromGbps ? 1 : 0;
+  api.lastResult = Out(api, kBoardBank, reg::kRateRange,
+                       static_cast<std::uint16_t>(api.highRateRange * kHighRangeBit + kSynthRangeBase));
+  api.lastResult = Out(api, kBoardBank, reg::kLaneRateCode, kRateCodeStart);
+  api.WriteStatusToEEProm(0, status::kLineRate, api.lineRate[0]);
+  api.WriteStatusToEEProm(0, status::kLineRateMode, kClockFileMode);
+  for (int ch = 0; ch < BoardLanes(api); ++ch) {
+    api.phaseStep[ch] = rate::PhaseStepPs(api.lineRate[ch], rate::kPhaseSteps);
+    api.lineRateMode[ch] = static_cast<std::uint32_t>(kClockFileMode);
+  }
+  return api.lastResult;
+}
+
+std::uint32_t SynthesizedRate(Tessok_API& api, double rate, std::int64_t offsetHz) {
+  SetBoardLineRates(api, rate);
+  const double reference = SynthReferenceMhz(rate, offsetHz);
+  double f1 = kSynthInputMhz, f2 = reference, f3 = kSynthInputMhz, f4 = reference;
+  // Without a plan there is no register list to send: nothing goes out.
+  if (!api.si5346.ComputePlan(&f1, &f2, &f3, &f4, kSynthPlanMode, static_cast<int>(api.boardModel))) return 0;
+  SendClockPlan(api);
+  return FinishReferenceRate(api);
+}
+
+// ---- The default rate ----
+
+constexpr double kDefaultRateGbps = 10.3125;
+constexpr int kDefaultRateLanes = 10;
+
+}  // namespace
+
+std::uint32_t Tessok_API::LineRateConfigurationSynth(double rate, std::int64_t offsetHz) {
+  return SynthesizedRate(*this, rate, offsetHz);
+}
+
+std::uint32_t Tessok_API::LineRateConfigurationSynthNominal(double rate) { return SynthesizedRate(*this, rate, 0); }
+
+std::uint32_t Tessok_API::SetDefaultLineRate() {
+  for (int lane = 0; lane < kDefaultRateLanes; ++lane) lineRate[lane] = kDefaultRateGbps;
+  highRateRange = 0;
+  lastResult = Out(*this, kBoardBank, reg::kRateRange, 0);
+  lastResult = Out(*this, kBoardBank, reg::kLaneRateCode, kRateCodeStart);
+  for (int lane = 0; lane < kDefaultRateLanes; ++lane)
+    phaseStep[lane] = rate::PhaseStepPs(kDefaultRateGbps, rate::kPhaseSteps);
+  return lastResult;
+}
+
+std::uint32_t Tessok_API::LineRateConfigurationOptions(double rate, std::uint32_t mode, std::uint32_t pam4,
+                                                       std::uint32_t rateFlag32, std::uint32_t rateFlag33,
+                                                       std::uint32_t rateFlag34, std::uint32_t rateFlag45) {
+  OptionWordArgs a{};
+  a.rate = rate;
+  a.mode = mode;
+  a.pam4 = pam4;
+  a.rateFlag32 = rateFlag32;
+  a.rateFlag33 = rateFlag33;
+  a.rateFlag34 = rateFlag34;
+  a.rateFlag45 = rateFlag45;
+  // This variant records before it writes any register.
+  SetBoardLineRates(*this, rate);
+  RecordLanes(*this, Layout::Options, a);
+  for (int ch = 0; ch < BoardLanes(*this); ++ch) pam4Mode[ch] = pam4;
+  FindRateEntry(rate, &a.optionBits);
+  const auto modeBank = static_cast<std::uint16_t>(mode);
+  Out(*this, modeBank, reg::kClockMode, 1);
+  Out(*this, modeBank, reg::kClockOutSelect, 2);
+  lastResult = Out(*this, kBoardBank, reg::kRateRange, Register105(Layout::Options, a));
+  lastResult = Out(*this, kBoardBank, reg::kLaneRateCode, kRateCodeStart);
+  return lastResult;
+}
