@@ -147,10 +147,10 @@ class Tessok_API {
   virtual int LoadCalibrationValue();
 
   // The free-form parameter block: ten bytes, a 16-bit word, four bytes.
-  virtual bool SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3,
-                                   std::uint8_t a4, std::uint8_t a5, std::uint8_t a6, std::uint8_t a7,
-                                   std::uint8_t a8, std::uint8_t a9, std::uint16_t word, std::uint8_t b0,
-                                   std::uint8_t b1, std::uint8_t b2, std::uint8_t b3);
+  virtual bool SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3, std::uint8_t a4,
+                                   std::uint8_t a5, std::uint8_t a6, std::uint8_t a7, std::uint8_t a8, std::uint8_t a9,
+                                   std::uint16_t word, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
+                                   std::uint8_t b3);
 
   virtual std::uint8_t ReadOptionReg34(std::uint32_t* out);
   virtual std::uint8_t ReadOptionReg31(std::uint32_t* out);
@@ -184,6 +184,37 @@ class Tessok_API {
 
   // Channel count and channel map of a model; always 1.
   virtual int SetChannelMap(std::uint32_t model);
+
+  // Clock-file loaders (clock/ClockFiles.h): each names its file from the
+  // directory and the rate (or rate pair), sends every pair as register 0x106
+  // = address then 0x107 = value at its bank (0 unless it takes one: the low
+  // 16 bits), waits 20 ms and returns 1; 0 with nothing sent when the file
+  // cannot be opened. Link failures while sending are not reported.
+  // Rate-pair file, first line skipped, 378 pairs.
+  virtual int LoadClockFilePair378(std::string dir, double rate1, double rate2);
+  // 500 pairs from the first line on.
+  virtual int LoadClockFile500(std::string dir, double rate);
+  // A mode line (register 0x103 at bank 1 or 3; on a 7775 a pulse of bit 1
+  // of bank-0 register 2), then 379 pairs (381 on a 7775).
+  virtual int LoadClockFileWithMode(std::string dir, double rate);
+  // First line skipped, then pairs until a line without a second field at
+  // "," or CR, at most 500.
+  virtual int LoadClockFileCsv2(std::string dir, double rate);
+  // Plans the clock chip for a rate (reference rate / 16, 32, 64 or 100 MHz
+  // by band, into *refMHz; the four pointers are the planner's frequencies),
+  // saves the plan as the rate's clock file ("BertOnly", then one
+  // "address,value" line per pair), then sends it and waits 20 ms. 0, with
+  // nothing written or sent, when the directory neither exists nor can be
+  // created, for 32 Gb/s and above or NaN, and when the planner finds no plan;
+  // a file that cannot be written still sends the pairs and returns 1.
+  virtual int GenerateClockFile(std::string dir, double rate, double* f1, double* refMHz, double* f3, double* f4);
+  // The same as LoadClockFileCsv2.
+  virtual int LoadClockFileCsv(std::string dir, double rate);
+  // 45 pairs from the first line on.
+  virtual int LoadClockFile45(std::string dir, double rate);
+  // Rate-pair files from the first line on at a bank: 45 and 378 pairs.
+  virtual int LoadClockFilePair45Bank(std::string dir, std::uint32_t bank, double rate1, double rate2);
+  virtual int LoadClockFilePair378Bank(std::string dir, std::uint32_t bank, double rate1, double rate2);
 
   // The x at which the straight line through (x1, y1) and (x2, y2) reaches target.
   virtual double InterpolateCrossing(double x1, double y1, double x2, double y2, double target);
