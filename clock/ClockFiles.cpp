@@ -206,7 +206,7 @@ int Tessok_API::LoadClockFile500(std::string dir, double rate) { return Load(*th
 
 int Tessok_API::LoadClockFileWithMode(std::string dir, double rate) {
   const ModeFileModel& m = ModeFileModelOf(boardModel);
-  return SendFile(*this, FileName(dir, rate), kWithMode, m.pairs, 0,
+  return SendFile(*this, NameOf(kWithMode, dir, rate, 0.0), kWithMode, m.pairs, 0,
                   [&](int mode) { SelectClockInput(*this, m, mode); });
 }
 
