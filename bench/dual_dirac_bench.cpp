@@ -8,27 +8,11 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
+#include "AllocationCount.h"
 #include "measure/DualDirac.h"
-
-namespace {
-std::atomic<long> g_allocations{0};
-}
-
-// Out of line, all of them: inlined into a caller, g++ 12 pairs the malloc or
-// free inside with the caller's new expression and warns of a mismatch.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -66,7 +50,7 @@ void BM_DualDiracAnalyse(benchmark::State& state) {
     return;
   }
 
-  const long before = g_allocations.load();
+  const long before = tessok::bench::Allocations();
   bool ok = true;
   std::size_t c = 0;
   for (auto _ : state) {
@@ -78,7 +62,7 @@ void BM_DualDiracAnalyse(benchmark::State& state) {
     benchmark::DoNotOptimize(ber.data());
     benchmark::ClobberMemory();
   }
-  const long allocations = g_allocations.load() - before;
+  const long allocations = tessok::bench::Allocations() - before;
   state.counters["allocs_per_fit"] =
       benchmark::Counter(static_cast<double>(allocations) / static_cast<double>(state.iterations()));
   if (!ok) state.SkipWithError("a refit failed");

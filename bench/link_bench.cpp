@@ -1,4 +1,4 @@
-// A register access through the library against the simulated instrument,
+// Register accesses through the library against the simulated instrument,
 // compared with a raw socket round trip of the same 128-byte request and reply.
 // Single round trips of the two alternate and the medians are compared; run it
 // on one core (taskset -c 0 build/bench/tessok_bench --benchmark_filter=Link),
@@ -38,27 +38,29 @@ int RawConnect(const char* address) {
   return fd;
 }
 
-void BM_LinkRegisterReadVersusRawRoundTrip(benchmark::State& state) {
-  tessok::sim::SimInstrument forLibrary("127.0.200.1");
-  tessok::sim::SimInstrument forRaw("127.0.200.2");
-  if (APIConnect(0, "127.0.200.1") != 1) {
+// Alternates one library access (access()) with one raw round trip of the
+// same request bytes and reports both medians and their ratio.
+template <typename Access>
+void CompareWithRawRoundTrip(benchmark::State& state, const char* libraryAddress, const char* rawAddress,
+                             const unsigned char (&request)[128], Access access) {
+  tessok::sim::SimInstrument forLibrary(libraryAddress);
+  tessok::sim::SimInstrument forRaw(rawAddress);
+  if (APIConnect(0, libraryAddress) != 1) {
     state.SkipWithError("cannot connect the library");
     return;
   }
-  int fd = RawConnect("127.0.200.2");
+  int fd = RawConnect(rawAddress);
   if (fd < 0) {
     state.SkipWithError("cannot connect the raw socket");
     return;
   }
-  unsigned char request[128] = {0xF0, 0, 0, 0, 0x14, 0x00};
   unsigned char reply[1024];
   std::vector<double> library, raw;
   library.reserve(1 << 20);
   raw.reserve(1 << 20);
-  std::uint16_t value = 0;
   for (auto _ : state) {
     auto t0 = std::chrono::steady_clock::now();
-    APIAccessBoardRegister(0, 0, 0, 20, &value);
+    access();
     auto t1 = std::chrono::steady_clock::now();
     ::send(fd, request, sizeof request, MSG_NOSIGNAL);
     ::recv(fd, reply, sizeof reply, 0);
@@ -74,6 +76,23 @@ void BM_LinkRegisterReadVersusRawRoundTrip(benchmark::State& state) {
   ::close(fd);
   APIDisconnect(0);
 }
+
+void BM_LinkRegisterReadVersusRawRoundTrip(benchmark::State& state) {
+  static const unsigned char request[128] = {0xF0, 0, 0, 0, 0x14, 0x00};
+  std::uint16_t value = 0;
+  CompareWithRawRoundTrip(state, "127.0.200.1", "127.0.200.2", request,
+                          [&] { APIAccessBoardRegister(0, 0, 0, 20, &value); });
+}
 BENCHMARK(BM_LinkRegisterReadVersusRawRoundTrip)->Iterations(20000)->Unit(benchmark::kMicrosecond);
+
+// Register 0x20C of bank 3 = 0x1234.
+void BM_LinkRegisterWriteVersusRawRoundTrip(benchmark::State& state) {
+  static const unsigned char request[128] = {0xF0, 0, 0, 0, 0x0C, 0x9A, 0x34, 0x12};
+  CompareWithRawRoundTrip(state, "127.0.200.3", "127.0.200.4", request, [] {
+    std::uint16_t value = 0x1234;
+    APIAccessBoardRegister(0, 1, 3, 0x20C, &value);
+  });
+}
+BENCHMARK(BM_LinkRegisterWriteVersusRawRoundTrip)->Iterations(20000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

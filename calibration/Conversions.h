@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 namespace tessok {
 
@@ -24,6 +25,17 @@ inline std::int32_t TruncateToInt32(double x) {
   if (x >= 2147483648.0) return kMax;   // 2^31
   if (x <= -2147483649.0) return kMin;  // -2^31 - 1: everything above truncates into range
   return static_cast<std::int32_t>(x);
+}
+
+// Rounds toward zero to an unsigned 64-bit integer; nothing for NaN and for
+// values whose truncation lies outside 0 to 2^64 - 1 (a count worked out from
+// an erased line rate, or a negative one), so the caller can leave its output
+// alone instead of storing a made-up count.
+inline std::optional<std::uint64_t> TruncateToUint64(double x) {
+  if (std::isnan(x)) return std::nullopt;
+  if (x <= -1.0 || x >= 18446744073709551616.0) return std::nullopt;  // 2^64
+  if (x < 0.0) return 0;                                              // -1 < x < 0 truncates to 0
+  return static_cast<std::uint64_t>(x);
 }
 
 }  // namespace tessok

@@ -36,17 +36,18 @@ std::uint32_t Tessok_API::ReadEEPROMAddress(std::uint32_t address, std::uint16_t
   return lastResult;
 }
 
-std::uint8_t eeprom::ReadDoubleBytewise(Tessok_API& api, std::uint16_t address, double* value) {
+std::uint8_t eeprom::ReadDoubleBytewise(Tessok_API& api, std::uint32_t address, double* value, std::uint32_t waitMs) {
   RegScratch& w = api.regScratch;
-  w.word[0] = address;
   std::uint8_t bytes[8];
   std::uint8_t result = 1;
-  for (int i = 0; i < 8; ++i) {
-    result &= api.hwLayer.AccessRegister(1, 0, eeprom::kAddressRegister, &w.word[0]);
-    result &= api.hwLayer.AccessRegister(0, 0, eeprom::kDataRegister, &w.word[2]);
+  for (std::uint32_t i = 0; i < 8; ++i) {
+    const std::uint32_t at = address + i;
+    const std::uint16_t bank = at >= kBankBoundary ? 1 : 0;
+    w.word[0] = static_cast<std::uint16_t>(at & 0xFFFF);
+    result &= api.hwLayer.AccessRegister(1, bank, eeprom::kAddressRegister, &w.word[0]);
+    result &= api.hwLayer.AccessRegister(0, bank, eeprom::kDataRegister, &w.word[2]);
     bytes[i] = static_cast<std::uint8_t>(w.word[2] & 0xFF);  // the low byte only
-    platform::SleepMs(10);
-    ++w.word[0];
+    if (waitMs != 0) platform::SleepMs(waitMs);
   }
   std::memcpy(&w.qword, bytes, 8);
   std::memcpy(value, bytes, 8);

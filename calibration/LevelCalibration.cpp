@@ -197,8 +197,9 @@ std::uint32_t Tessok_API::SaveCalibrationValues(int channel, int kind, const dou
   if (RowOfKind(RowsOfLayout(board.levelLayout, false), kind) == nullptr) return 0;
   const LevelRow* row = RowOfKind(RowsOf(*this), kind);
   const std::uint32_t address = BlockOf(*this, static_cast<int>(lane)) + row->offset;
+  lastResult = 1;
   for (int i = 0; i < row->count; ++i) {
-    lastResult = WriteEEPROMAddress(address + 8u * static_cast<std::uint32_t>(i), values[i]);
+    lastResult &= WriteEEPROMAddress(address + 8u * static_cast<std::uint32_t>(i), values[i]);
   }
   return lastResult;
 }

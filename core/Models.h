@@ -8,6 +8,7 @@
 // operation.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace tessok {
@@ -118,6 +119,16 @@ const ModelInfo& ModelRow(std::uint32_t model);
 extern const ModelInfo kDefaultModel;
 
 inline constexpr double kSixtyFourStepPhaseStepPs = 1.5625;
+
+// Whether a model is in a per-operation model list (a constant table kept
+// beside the operation it steers).
+template <std::size_t N>
+constexpr bool InModelList(const std::uint32_t (&models)[N], std::uint32_t model) {
+  for (std::uint32_t m : models) {
+    if (m == model) return true;
+  }
+  return false;
+}
 
 // What identification found out about the connected board, worked out once
 // per connection from the model's row and the option words and registers read

@@ -5,6 +5,13 @@
 // buffer is never cleared, so bytes a command does not define go out as the
 // previous command left them. The reply buffer is only overwritten by receives,
 // so a failed register read hands back bytes 1-2 of the last reply received.
+//
+// A receive of 0 bytes means the instrument closed the connection: the command
+// fails and the link closes its socket, so later commands fail at once until
+// the next Connect. A register read whose reply holds fewer than 3 bytes, and
+// an EEPROM page read whose reply holds fewer than 128, fail (the caller's word
+// or page is still filled from the reply buffer). A Connect that fails closes
+// the socket it created.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +20,7 @@
 
 class HwLayer {
  public:
-  HwLayer() {}  // sets nothing: the owning object starts zero-filled
+  HwLayer() {}           // sets nothing: the owning object starts zero-filled
   virtual ~HwLayer() {}  // does not close the socket
 
   bool Connect(const char* ip, std::uint32_t port);
@@ -47,6 +54,13 @@ class HwLayer {
 
  private:
   // Sends bytes 0-127 of txBuf; when all 128 went, receives once into target.
-  bool Exchange(std::uint8_t* target, std::size_t capacity);
+  // True when the receive took at least `minimum` bytes.
+  bool Exchange(std::uint8_t* target, std::size_t capacity, std::size_t minimum = 1);
+  // Receives once into target; the byte count, or -1. A receive of 0 bytes into
+  // room for some means the instrument closed the connection: the socket is
+  // closed and forgotten and -1 returned.
+  long ReceiveReply(std::uint8_t* target, std::size_t capacity);
+  // Closes the socket and forgets the handle.
+  void ForgetSocket();
   void CopyReply(std::uint8_t* out, unsigned count);
 };

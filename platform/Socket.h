@@ -30,4 +30,12 @@ long Receive(SocketHandle s, void* data, std::size_t capacity);
 // Closes the socket; 0 on success.
 int Close(SocketHandle s);
 
+enum class Transfer { Send, Receive };
+// Test hook: the n-th call of that kind (0 = the next one), counted over every socket of the process from this call on,
+// reports failure (-1) once. A failed send sends nothing; a failed receive still takes the reply off the socket, so the
+// connection stays up and in step. A later call replaces an earlier pending fault of the same kind.
+void FailTransferOnce(Transfer kind, std::uint64_t n);
+// Forgets pending faults.
+void ClearTransferFaults();
+
 }  // namespace tessok::platform

@@ -16,7 +16,12 @@ const std::vector<Personality>& Personalities() {
       {7733, {{33, 0}, {30, 0}}},
       {7775, {{31, 0}, {32, 0}, {33, 0}, {38, 0xBADA}}},
       {7792, {{30, 0}, {31, 0}}},
-      {7668, {{31, 0}}},
+      {7668, {{31, 0}, {14, 0}}},
+      // The other swing-coded boards: register 14 holds the swing-table form
+      // (3 selects the cubic tables on the 7621 and 7837).
+      {7592, {{14, 0}}},
+      {7621, {{14, 0}}},
+      {7837, {{14, 0}}},
       {7780, {{31, 0}, {32, 0}}},
       {7822, {{30, 1}, {31, 0}, {32, 0}}},
       {7841, {{57, 0}}},

@@ -17,6 +17,16 @@ struct RegisterValue {
 
 // Sets register 20 to the model, the model's option registers to their plain
 // values and then the overrides (bank 0), e.g. ApplyModel(sim, 7775, {{33, 12}}).
+//
+// Overrides that select a board's other paths:
+//   7775 {{33, 11}}              lane 3 moved to bank 2 (remapLane3)
+//   7841 {{57, 0x40}}            lane 1 moved to bank 0 (remapLane1); {{57, 1}} option57Low
+//   7746 {{34, 1}}               eight channels
+//   7668 {{31, 11}}              raw output level, emphasis -1000..1000, DSP mode recorded
+//   7621, 7837 {{14, 3}}         cubic swing tables
+//   7792 {{30, 1}}               option code A 2 ({{31, 0xAA}}: 1, plain: 0)
+//   7822 {{30, 0}}               option code B 2 ({{30, 0}, {31, 0xAA}}: 3,
+//                                {{32, 0xAA}}: 1, plain: 0)
 void ApplyModel(SimInstrument& sim, std::uint16_t model, const std::vector<RegisterValue>& overrides = {});
 
 }  // namespace tessok::sim

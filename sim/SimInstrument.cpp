@@ -18,6 +18,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 namespace tessok::sim {
@@ -33,7 +34,22 @@ constexpr unsigned kSubRegisterSelectReg = 0x200;
 constexpr unsigned kSubRegisterDataReg = 0x201;
 constexpr unsigned kChipAddressReg = 0x21F;
 constexpr unsigned kChipDataReg = 0x220;
+constexpr unsigned kSamplingPointReg = 0x30A;      // threshold << 8 | phase
+constexpr unsigned kDecisionThresholdReg = 0x30B;  // threshold
+constexpr unsigned kSamplingReadBackReg = 0x30C;
 constexpr std::uint32_t kEepromBank1Base = 0x10000;
+// Running counters of a lane.
+constexpr unsigned kErrorCountRegs[] = {0x303, 0x304, 0x305, 0x30F};  // 16 bits each, least significant first
+constexpr unsigned kElapsedLowReg = 0x306;
+constexpr unsigned kElapsedHighReg = 0x307;
+
+// Pattern-memory sub-registers of the two sides of a lane-pair device.
+struct PatternSide {
+  unsigned control, length, index, data, strobe;
+};
+constexpr PatternSide kPatternSides[2] = {{0x45A5, 0x45AA, 0x45B1, 0x45B2, 0x45BC},
+                                          {0x45AB, 0x45B0, 0x45BD, 0x45BE, 0x45C8}};
+constexpr std::uint16_t kPatternStore = 3;  // a strobe write of 3 stores the block
 
 // Bytes 9 to 127 of a packet carry the data of page and module-bus writes.
 constexpr std::size_t kDataOffset = 9;
@@ -89,6 +105,14 @@ struct Fault {
   std::size_t length;
 };
 
+// A register window switched on by a test: the registers that key its data register.
+struct RegisterWindow {
+  unsigned address;
+  std::optional<unsigned> select;
+};
+// (RegKey of the data register, select, address).
+using WindowKey = std::tuple<unsigned, std::uint16_t, std::uint16_t>;
+
 struct Connection {
   int fd = -1;
   std::array<std::uint8_t, 128> buffer{};
@@ -122,7 +146,11 @@ struct SimInstrument::State {
   std::map<unsigned, std::uint16_t> subRegisters;            // BankKey
   std::map<unsigned, std::vector<std::uint16_t>> subWrites;  // BankKey
   std::array<int, kBanks> notReadyChecks{};
-  std::map<unsigned, std::uint16_t> chipRegisters;  // BankKey
+  std::map<unsigned, std::uint16_t> chipRegisters;                              // BankKey
+  std::map<unsigned, std::vector<SimInstrument::PatternBlock>> patternStrobes;  // BankKey(bank, side)
+  std::array<std::uint16_t, kBanks> samplingPoint{};                            // threshold << 8 | phase, per bank
+  std::map<unsigned, RegisterWindow> registerWindows;                           // RegKey of the data register
+  std::map<WindowKey, std::uint16_t> windowWords;
   std::map<std::uint8_t, std::vector<std::uint8_t>> resultBlocks;
   std::map<std::pair<std::uint8_t, std::uint8_t>, std::vector<std::uint8_t>> numberedBlocks;
   std::map<std::uint8_t, std::vector<std::uint8_t>> bathtubs;
@@ -157,6 +185,7 @@ struct SimInstrument::State {
   void WindowWrite(unsigned bank, unsigned reg, std::uint16_t value);
   std::optional<std::uint32_t> EepromAddress(unsigned bank) const;
   std::uint16_t SubRegisterValue(unsigned bank, unsigned sub) const;
+  std::optional<WindowKey> RegisterWindowKey(unsigned bank, unsigned reg) const;
   void CheckEeprom(std::uint32_t address, std::size_t count) const;
 };
 
@@ -341,6 +370,13 @@ std::uint16_t SimInstrument::State::SubRegisterValue(unsigned bank, unsigned sub
   return sub == 0 ? kDspReadyWord : 0;
 }
 
+std::optional<WindowKey> SimInstrument::State::RegisterWindowKey(unsigned bank, unsigned reg) const {
+  auto it = registerWindows.find(RegKey(bank, reg));
+  if (it == registerWindows.end()) return std::nullopt;
+  const std::uint16_t select = it->second.select ? regs[bank][*it->second.select] : std::uint16_t{0};
+  return WindowKey{RegKey(bank, reg), select, regs[bank][it->second.address]};
+}
+
 std::uint16_t SimInstrument::State::WindowRead(unsigned bank, unsigned reg) {
   if (reg == kEepromDataReg) {
     if (auto address = EepromAddress(bank)) {
@@ -360,6 +396,11 @@ std::uint16_t SimInstrument::State::WindowRead(unsigned bank, unsigned reg) {
     auto it = chipRegisters.find(BankKey(bank, regs[bank][kChipAddressReg]));
     return it == chipRegisters.end() ? 0 : it->second;
   }
+  if (reg == kSamplingReadBackReg) return samplingPoint[bank];
+  if (auto key = RegisterWindowKey(bank, reg)) {
+    auto it = windowWords.find(*key);
+    return it == windowWords.end() ? 0 : it->second;
+  }
   return regs[bank][reg];
 }
 
@@ -376,8 +417,21 @@ void SimInstrument::State::WindowWrite(unsigned bank, unsigned reg, std::uint16_
     // Sub-register 0 is the processor's readiness word: written to by the
     // readiness check, but what it reads is the processor's state.
     if (sub != 0) subRegisters[BankKey(bank, sub)] = value;
+    for (unsigned side = 0; side < 2; ++side) {
+      const PatternSide& p = kPatternSides[side];
+      if (sub != p.strobe || value != kPatternStore) continue;
+      SimInstrument::PatternBlock block{SubRegisterValue(bank, p.index), {}};
+      for (unsigned w = 0; w < block.words.size(); ++w) block.words[w] = SubRegisterValue(bank, p.data + w);
+      patternStrobes[BankKey(bank, side)].push_back(block);
+    }
   } else if (reg == kChipDataReg) {
     chipRegisters[BankKey(bank, regs[bank][kChipAddressReg])] = value;
+  } else if (reg == kSamplingPointReg) {
+    samplingPoint[bank] = value;
+  } else if (reg == kDecisionThresholdReg) {
+    samplingPoint[bank] = static_cast<std::uint16_t>(((value & 0xFF) << 8) | (samplingPoint[bank] & 0xFF));
+  } else if (auto key = RegisterWindowKey(bank, reg)) {
+    windowWords[*key] = value;
   }
 }
 
@@ -656,6 +710,49 @@ void SimInstrument::SetChipRegister(unsigned bank, unsigned address, std::uint16
   CheckWord(address, "chip register");
   std::lock_guard lock(state_->mutex);
   state_->chipRegisters[BankKey(bank, address)] = value;
+}
+
+void SimInstrument::AddRegisterWindow(unsigned bank, unsigned dataReg, unsigned addressReg,
+                                      std::optional<unsigned> selectReg) {
+  CheckRegister(bank, dataReg);
+  CheckRegister(bank, addressReg);
+  if (selectReg) CheckRegister(bank, *selectReg);
+  std::lock_guard lock(state_->mutex);
+  state_->registerWindows[RegKey(bank, dataReg)] = RegisterWindow{addressReg, selectReg};
+}
+
+std::uint16_t SimInstrument::WindowWord(unsigned bank, unsigned dataReg, std::uint16_t address,
+                                        std::uint16_t select) const {
+  CheckRegister(bank, dataReg);
+  std::lock_guard lock(state_->mutex);
+  auto it = state_->windowWords.find(WindowKey{RegKey(bank, dataReg), select, address});
+  return it == state_->windowWords.end() ? 0 : it->second;
+}
+
+void SimInstrument::SetWindowWord(unsigned bank, unsigned dataReg, std::uint16_t address, std::uint16_t value,
+                                  std::uint16_t select) {
+  CheckRegister(bank, dataReg);
+  std::lock_guard lock(state_->mutex);
+  state_->windowWords[WindowKey{RegKey(bank, dataReg), select, address}] = value;
+}
+
+void SimInstrument::SetErrorCounter(unsigned bank, std::uint64_t count, std::uint32_t elapsedMs) {
+  CheckBank(bank);
+  for (unsigned i = 0; i < 4; ++i)
+    SetReadValue(bank, kErrorCountRegs[i], static_cast<std::uint16_t>(count >> (16 * i)));
+  SetReadValue(bank, kElapsedLowReg, static_cast<std::uint16_t>(elapsedMs & 0xFFFF));
+  SetReadValue(bank, kElapsedHighReg, static_cast<std::uint16_t>(elapsedMs >> 16));
+}
+
+SimInstrument::PatternMemoryView SimInstrument::PatternMemory(unsigned bank, unsigned side) const {
+  CheckBank(bank);
+  if (side > 1) throw std::out_of_range("pattern memory side " + std::to_string(side));
+  std::lock_guard lock(state_->mutex);
+  const PatternSide& p = kPatternSides[side];
+  PatternMemoryView view{{}, state_->SubRegisterValue(bank, p.length), state_->SubRegisterValue(bank, p.control)};
+  auto it = state_->patternStrobes.find(BankKey(bank, side));
+  if (it != state_->patternStrobes.end()) view.strobed = it->second;
+  return view;
 }
 
 namespace {

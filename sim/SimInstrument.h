@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,7 +85,8 @@ class SimInstrument {
   // value, a sequence or a read callback; setting one replaces the other two.
   // A read answers, in order of precedence: the read behaviour; the window or
   // EEPROM data register the register belongs to (registers 11, 0x201, 0x220,
-  // see below); plain storage. A write is always appended to WritesTo; then a
+  // 0x30C and the register windows a test switched on, see below); plain
+  // storage. A write is always appended to WritesTo; then a
   // write callback, if set, takes the place of storage and of any window
   // effect; otherwise the value is stored and the window effect applied.
   // Every register reply is F0 lo hi followed by zeros, kReplyLength bytes,
@@ -146,6 +148,49 @@ class SimInstrument {
   // Chip-register window 0x21F (address) / 0x220 (data), kept per bank.
   std::uint16_t ChipRegister(unsigned bank, unsigned address) const;
   void SetChipRegister(unsigned bank, unsigned address, std::uint16_t value);
+  // Sampling point of the error detector, per bank: reads of 0x30C answer
+  // threshold << 8 | phase as the last writes of 0x30A (the whole word) and
+  // 0x30B (the threshold, its low byte) left it, 0 before any; writes of 0x30C
+  // are stored but do not change what it reads. A canned value takes precedence.
+  // Register windows of the module hardware, off until a test switches one on
+  // for a bank: they overlap one another and other models' option registers
+  // (the module-bus windows 34 by 33 and 57 by 56 of bank 0, the port-bank
+  // window 35 by 34 and 33, 33 by 32 and 31 on bank 0 of a 7841, the bridge
+  // window 61 by 60 of bank 0). Once on, reads and writes of dataReg reach a
+  // store of words keyed by the values last written to addressReg and, when
+  // given, selectReg; those stay plain registers. A read behaviour set on
+  // dataReg still comes first. Registers as in SetReg; a later call for the
+  // same data register replaces the keys (the stored words stay).
+  void AddRegisterWindow(unsigned bank, unsigned dataReg, unsigned addressReg,
+                         std::optional<unsigned> selectReg = std::nullopt);
+  // The word of a window at (select, address), 0 until written; select is 0
+  // for a window without a select register.
+  std::uint16_t WindowWord(unsigned bank, unsigned dataReg, std::uint16_t address, std::uint16_t select = 0) const;
+  void SetWindowWord(unsigned bank, unsigned dataReg, std::uint16_t address, std::uint16_t value,
+                     std::uint16_t select = 0);
+
+  // ---- Error counters (lane registers) ----
+  // Cans a lane's running counters: the error count in 0x303, 0x304, 0x305
+  // (bits 0-15, 16-31, 32-47) and 0x30F (bits 48-63), the elapsed time in ms
+  // in 0x306 (bits 0-15) and 0x307 (bits 16-31). Reads never change them.
+  void SetErrorCounter(unsigned bank, std::uint64_t count, std::uint32_t elapsedMs);
+
+  // ---- Pattern memory of the lane-pair device ----
+  // Behind the sub-register window of a bank, per side 0 or 1: block index
+  // 0x45B1 / 0x45BD, data words 0x45B2-0x45B6 / 0x45BE-0x45C2, strobe
+  // 0x45BC / 0x45C8, length 0x45AA / 0x45B0, control 0x45A5 / 0x45AB.
+  struct PatternBlock {
+    std::uint16_t index;
+    std::array<std::uint16_t, 5> words;
+    bool operator==(const PatternBlock&) const = default;
+  };
+  struct PatternMemoryView {
+    std::vector<PatternBlock> strobed;  // one entry per write of 3 to the strobe, in order
+    std::uint16_t length;               // the length sub-register
+    std::uint16_t control;              // the control sub-register (bit 0: enabled)
+  };
+  // side is 0 or 1 (else std::out_of_range).
+  PatternMemoryView PatternMemory(unsigned bank, unsigned side) const;
 
   // ---- Extended commands ----
   // Bank, channel, k, a and b are the bytes sent (0 to 255, else

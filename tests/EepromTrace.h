@@ -17,8 +17,9 @@ inline std::string Hex(std::uint32_t v) {
   return buf;
 }
 
-// Register accesses other than the EEPROM pair are listed as "R bank:reg" / "W bank:reg".
-inline std::vector<std::string> EepromTrace(const std::vector<sim::Packet>& log) {
+// Register accesses other than the EEPROM pair are listed as "R bank:reg" / "W bank:reg"
+// (decimal), writes as "W bank:reg=data" with withData.
+inline std::vector<std::string> EepromTrace(const std::vector<sim::Packet>& log, bool withData = false) {
   std::vector<std::string> out;
   std::uint32_t runStart = 0, runNext = 0;
   int runBytes = 0;
@@ -34,7 +35,8 @@ inline std::vector<std::string> EepromTrace(const std::vector<sim::Packet>& log)
     const sim::Packet& p = log[i];
     if (p.IsExtended() && p.SubCommand() == 0x00 && p.bytes[2] == 0x01) {
       flush();
-      std::uint32_t a = p.bytes[5] | (p.bytes[6] << 8) | (p.bytes[7] << 16) | (static_cast<std::uint32_t>(p.bytes[8]) << 24);
+      std::uint32_t a =
+          p.bytes[5] | (p.bytes[6] << 8) | (p.bytes[7] << 16) | (static_cast<std::uint32_t>(p.bytes[8]) << 24);
       out.push_back("page " + Hex(a));
       continue;
     }
@@ -54,7 +56,10 @@ inline std::vector<std::string> EepromTrace(const std::vector<sim::Packet>& log)
     }
     flush();
     if (p.IsRegister()) {
-      out.push_back(std::string(p.IsWrite() ? "W " : "R ") + std::to_string(p.Bank()) + ":" + std::to_string(p.Reg()));
+      std::string line =
+          std::string(p.IsWrite() ? "W " : "R ") + std::to_string(p.Bank()) + ":" + std::to_string(p.Reg());
+      if (withData && p.IsWrite()) line += "=" + std::to_string(p.Data());
+      out.push_back(line);
     } else {
       out.push_back("extended " + Hex(p.SubCommand()));
     }

@@ -5,8 +5,12 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
 #include <vector>
 
+#include "FaultSupport.h"
 #include "TestSupport.h"
 #include "link/Packet.h"
 
@@ -163,7 +167,7 @@ TEST(Link, FailedReadHandsBackTheLastReply) {
   EXPECT_EQ(v, 0x1234);
 }
 
-TEST(Link, PeerThatClosesCountsAsReceivedOnce) {
+TEST(Link, PeerThatClosesFailsTheCommandAndEndsTheConnection) {
   Rig rig;
   rig.sim.SetReg(0, 9, 0x0042);
   rig.Connect();
@@ -171,9 +175,18 @@ TEST(Link, PeerThatClosesCountsAsReceivedOnce) {
   ASSERT_EQ(APIAccessBoardRegister(0, 0, 0, 9, &v), 1);
   rig.sim.CloseAtRequest(rig.sim.RequestsSinceStart());
   v = 0;
-  // The receive returns 0 bytes, which counts as received: the word is the last reply's.
-  EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 20, &v), 1);
+  // The receive returns 0 bytes: no reply. The word is still the last reply's.
+  EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 20, &v), 0);
   EXPECT_EQ(v, 0x0042);
+  // The link closed its socket: the next command fails at once, without a request.
+  EXPECT_EQ(rig.api().hwLayer.sock, platform::kNoSocket);
+  const std::size_t requests = rig.sim.RequestsSinceStart();
+  EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 20, &v), 0);
+  EXPECT_EQ(rig.sim.RequestsSinceStart(), requests);
+  // Until the next connection.
+  rig.Connect();
+  EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 9, &v), 1);
+  EXPECT_EQ(rig.sim.ConnectionCount(), 2);
 }
 
 TEST(Link, FreshObjectFailsAtOnce) {
@@ -247,11 +260,11 @@ TEST(Link, SplitReplyIsNotReassembled) {
   rig.sim.SetReg(0, 9, 0x0102);
   rig.sim.SetReg(0, 20, 0x0304);
   rig.Connect();
-  // The first receive takes only the first byte of the reply: bytes 1-2 are
-  // what the buffer held; the rest of the reply waits for the next receive.
+  // The first receive takes only the first byte of the reply, which holds no
+  // value: the read fails; the rest of the reply waits for the next receive.
   rig.sim.SplitReplyAtRequest(rig.sim.RequestsSinceStart(), 1);
   std::uint16_t v = 0;
-  EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 9, &v), 1);
+  EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 9, &v), 0);
   EXPECT_EQ(rig.api().hwLayer.rxBuf[0], 0xF0);
   std::uint16_t next = 0;
   EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 20, &next), 1);
@@ -269,4 +282,189 @@ TEST(Link, DisconnectForgetsTheSocket) {
   EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 20, &v), 0);
   EXPECT_EQ(APIDisconnect(0), 0);  // nothing left to close
   EXPECT_EQ(rig.sim.Log().size(), 0u);
+}
+
+TEST(Link, BlockRequestsWriteTheirHeaderEvenForNoBlocks) {
+  Rig rig;
+  rig.Connect();
+  HwLayer& hw = rig.api().hwLayer;
+  std::uint8_t out[1024];
+  hw.RequestBathtub(3, 0x11, 0x22, out);  // leaves 0x11 in byte 3
+  EXPECT_TRUE(hw.ReadBlocks(6, 0, out));  // sends nothing, but writes bytes 0-2 and 4
+  hw.ReadBlockRaw(out);
+  EXPECT_TRUE(hw.ReadBlocksRepeat(9, 0, out));  // bytes 0-2 only
+  hw.ReadBlockRaw(out);
+  auto log = rig.sim.Log();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(Head(log[1], 5), (Bytes{0xF1, 0x02, 0x06, 0x11, 0x00}));
+  EXPECT_EQ(Head(log[2], 5), (Bytes{0xF1, 0x02, 0x09, 0x11, 0x00}));
+}
+
+// Every command whose receive finds the connection closed: its result (the
+// block requests report true whatever happened), then the socket is gone.
+TEST(Link, EveryCommandEndsTheConnectionWhenThePeerCloses) {
+  static std::uint8_t out[3 * 1024];
+  static const std::uint8_t in[128] = {};
+  struct Case {
+    const char* name;
+    std::function<bool(HwLayer&)> call;
+    bool result;
+  } cases[] = {
+      {"register read",
+       [](HwLayer& hw) {
+         std::uint16_t w = 0;
+         return hw.AccessRegister(0, 0, 9, &w) != 0;
+       },
+       false},
+      {"register write",
+       [](HwLayer& hw) {
+         std::uint16_t w = 5;
+         return hw.AccessRegister(1, 0, 9, &w) != 0;
+       },
+       false},
+      {"page read", [](HwLayer& hw) { return hw.ReadEEPROMPage(0, 0x9000, out); }, false},
+      {"page write", [](HwLayer& hw) { return hw.WriteEEPROMPage(0, 0x9000, in); }, false},
+      {"module read", [](HwLayer& hw) { return hw.ReadModuleBlock(1, 4, 2, out); }, false},
+      {"module write", [](HwLayer& hw) { return hw.WriteModuleBlock(1, 4, 2, in); }, false},
+      {"parameter block",
+       [](HwLayer& hw) { return hw.SendExtendedCommand(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15); }, false},
+      {"raw block", [](HwLayer& hw) { return hw.ReadBlockRaw(out); }, false},
+      {"repeated blocks", [](HwLayer& hw) { return hw.ReadBlocksRepeat(2, 2, out); }, false},
+      {"transact", [](HwLayer& hw) { return hw.Transact(in, 128, out, 1024); }, false},
+      {"result block", [](HwLayer& hw) { return hw.ReadResultBlock(2, out); }, true},
+      {"numbered blocks", [](HwLayer& hw) { return hw.ReadBlocks(2, 2, out); }, true},
+      {"numbered block", [](HwLayer& hw) { return hw.ReadBlock(2, 1, out); }, true},
+      {"bathtub", [](HwLayer& hw) { return hw.RequestBathtub(1, 2, 3, out); }, true},
+      {"vertical bathtub", [](HwLayer& hw) { return hw.RequestVerticalBathtub(1, 2, out); }, true},
+  };
+  unsigned salt = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig(7652, 0, ++salt);
+    rig.Connect();
+    HwLayer& hw = rig.api().hwLayer;
+    rig.sim.CloseAtRequest(rig.sim.RequestsSinceStart());
+    EXPECT_EQ(c.call(hw), c.result);
+    EXPECT_EQ(hw.sock, platform::kNoSocket);
+    // Only the request that met the close went out (a second block is not asked for).
+    EXPECT_EQ(rig.sim.RequestCount(), 1u);
+    std::uint16_t w = 0;
+    EXPECT_EQ(hw.AccessRegister(0, 0, 9, &w), 0);
+    EXPECT_EQ(rig.sim.RequestCount(), 1u);
+  }
+}
+
+TEST(Link, ShortRepliesFailButStillFillTheCallersWordAndPage) {
+  Rig rig;
+  rig.sim.SetReg(0, 9, 0x1234);
+  rig.sim.SetReg(0, 20, 0x5678);
+  for (std::uint32_t i = 0; i < 128; ++i) {
+    rig.sim.SetEepromByte(0x9000 + i, static_cast<std::uint8_t>(i ^ 0x5A));
+    rig.sim.SetEepromByte(0x9080 + i, static_cast<std::uint8_t>(i + 1));
+  }
+  rig.Connect();
+  // A register reply F0 lo hi: with fewer than 3 bytes the word takes the rest
+  // from the reply buffer, which held the read of register 9 (F0 34 12).
+  struct Case {
+    std::size_t length;
+    std::uint8_t result;
+    std::uint16_t word;
+  } cases[] = {{1, 0, 0x1234}, {2, 0, 0x1278}, {3, 1, 0x5678}};
+  for (const Case& c : cases) {
+    std::uint16_t v = 0;
+    ASSERT_EQ(APIAccessBoardRegister(0, 0, 0, 9, &v), 1);
+    rig.sim.ShortReplyAtRequest(rig.sim.RequestsSinceStart(), c.length);
+    v = 0;
+    EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 20, &v), c.result) << c.length << " bytes";
+    EXPECT_EQ(v, c.word) << c.length << " bytes";
+  }
+  // A page of 127 bytes: the last byte is the previous page's (127 ^ 0x5A).
+  HwLayer& hw = rig.api().hwLayer;
+  std::uint8_t page[128] = {};
+  ASSERT_TRUE(hw.ReadEEPROMPage(0, 0x9000, page));
+  rig.sim.ShortReplyAtRequest(rig.sim.RequestsSinceStart(), 127);
+  EXPECT_FALSE(hw.ReadEEPROMPage(0, 0x9080, page));
+  for (int i = 0; i < 127; ++i) EXPECT_EQ(page[i], i + 1) << i;
+  EXPECT_EQ(page[127], 0x25);
+  // The connection is still up and in step.
+  EXPECT_TRUE(hw.ReadEEPROMPage(0, 0x9080, page));
+  EXPECT_EQ(page[127], 128);
+}
+
+TEST(Link, FailedConnectClosesItsSocket) {
+  auto openDescriptors = [] {
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+    return n;
+  };
+  // The test's own address, with no instrument behind it yet.
+  const std::string address = tessok::test::TestAddress();
+  Tessok_API& api = g_apiInstances[3];
+  const int before = openDescriptors();
+  EXPECT_EQ(APIConnect(3, address.c_str()), 0);
+  EXPECT_EQ(api.hwLayer.sock, platform::kNoSocket);
+  EXPECT_FALSE(api.hwLayer.Connect("not an address", 6653));
+  EXPECT_EQ(api.hwLayer.sock, platform::kNoSocket);
+  EXPECT_EQ(openDescriptors(), before);
+  // An instrument that turns up later is not reached without a new connection.
+  sim::SimInstrument late(address);
+  std::uint16_t v = 0;
+  EXPECT_EQ(APIAccessBoardRegister(3, 0, 0, 20, &v), 0);
+  EXPECT_EQ(late.ConnectionCount(), 0);
+  EXPECT_EQ(APIDisconnect(3), 0);  // nothing left to close
+}
+
+TEST(Link, TransferFaultFailsOnceAndKeepsTheLinkInStep) {
+  Rig rig;
+  rig.sim.SetReg(0, 40, 0x1111);
+  rig.sim.SetReg(0, 41, 0x2222);
+  rig.sim.SetReg(0, 42, 0x3333);
+  rig.Connect();
+  tessok::test::TransferFaults faults;
+  auto read = [](unsigned reg, std::uint16_t expected, std::uint8_t result) {
+    std::uint16_t v = 0;
+    EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, static_cast<std::uint16_t>(reg), &v), result) << "register " << reg;
+    EXPECT_EQ(v, expected) << "register " << reg;
+  };
+  // The second receive from now fails: its reply is taken off the socket, and
+  // the word is the previous reply's.
+  faults.FailReceive(1);
+  read(40, 0x1111, 1);
+  read(41, 0x1111, 0);
+  read(42, 0x3333, 1);  // its own reply: the link is in step
+  EXPECT_EQ(rig.sim.RequestCount(), 3u);
+  EXPECT_NE(rig.api().hwLayer.sock, platform::kNoSocket);
+  // A failed send sends nothing, and the fault fires once.
+  faults.FailSend(0);
+  read(41, 0x3333, 0);
+  EXPECT_EQ(rig.sim.RequestCount(), 3u);
+  read(41, 0x2222, 1);
+  // A later fault of a kind replaces the pending one; sends and receives count apart.
+  faults.FailSend(0);
+  faults.FailSend(1);
+  faults.FailReceive(2);
+  read(40, 0x1111, 1);
+  read(41, 0x1111, 0);  // the second send
+  read(42, 0x3333, 1);  // the second receive: the failed send had none
+  read(40, 0x3333, 0);  // the third receive
+  read(41, 0x2222, 1);
+  // Cleared faults do not fire.
+  faults.FailSend(0);
+  faults.FailReceive(0);
+  faults.Clear();
+  read(41, 0x2222, 1);
+}
+
+TEST(Link, TransferFaultsCountOverEverySocket) {
+  Rig first(7652, 0, 0);
+  Rig second(7652, 1, 1);
+  first.Connect();
+  second.Connect();
+  tessok::test::TransferFaults faults;
+  faults.FailSend(1);
+  std::uint16_t v = 0;
+  EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 20, &v), 1);
+  EXPECT_EQ(APIAccessBoardRegister(1, 0, 0, 20, &v), 0);
+  EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 20, &v), 1);
+  EXPECT_EQ(second.sim.RequestCount(), 0u);
 }

@@ -28,8 +28,8 @@
 namespace {
 
 using tessok::sim::Packet;
-using tessok::test::TestAddress;
 using tessok::sim::SimInstrument;
+using tessok::test::TestAddress;
 using Bytes = std::vector<std::uint8_t>;
 using Request = std::array<std::uint8_t, 128>;
 
@@ -189,16 +189,32 @@ TEST(SimInstrument, SetRegIsWhatTheWireReads) {
 
 TEST(SimInstrument, CannedValueAnswersReadsWhileWritesAreStillStored) {
   SimInstrument sim(TestAddress());
-  sim.SetReadValue(2, 0x30C, 0x1F05);
+  sim.SetReadValue(2, 0x20C, 0x1F05);
   Client c(TestAddress());
+  Write(c, 2, 0x20C, 0);
+  EXPECT_EQ(Read(c, 2, 0x20C), 0x1F05);
+  EXPECT_EQ(sim.Reg(2, 0x20C), 0);
+  EXPECT_EQ(sim.WritesTo(2, 0x20C), (std::vector<std::uint16_t>{0}));
+  Write(c, 2, 0x20C, 0x0042);
+  EXPECT_EQ(Read(c, 2, 0x20C), 0x1F05);
+  sim.ClearBehaviour(2, 0x20C);
+  EXPECT_EQ(Read(c, 2, 0x20C), 0x0042);
+}
+
+TEST(SimInstrument, SamplingPointReadBackAnswersTheLastPointNotTheZeroWritten) {
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
+  EXPECT_EQ(Read(c, 2, 0x30C), 0);
+  Write(c, 2, 0x30A, 0x2848);  // threshold 40, phase 72
   Write(c, 2, 0x30C, 0);
+  EXPECT_EQ(Read(c, 2, 0x30C), 0x2848);
+  Write(c, 2, 0x30B, 0x0133);  // threshold 0x33 (low byte), phase kept
+  Write(c, 2, 0x30C, 0);
+  EXPECT_EQ(Read(c, 2, 0x30C), 0x3348);
+  EXPECT_EQ(Read(c, 3, 0x30C), 0);  // kept per bank
+  EXPECT_EQ(sim.WritesTo(2, 0x30C), (std::vector<std::uint16_t>{0, 0}));
+  sim.SetReadValue(2, 0x30C, 0x1F05);
   EXPECT_EQ(Read(c, 2, 0x30C), 0x1F05);
-  EXPECT_EQ(sim.Reg(2, 0x30C), 0);
-  EXPECT_EQ(sim.WritesTo(2, 0x30C), (std::vector<std::uint16_t>{0}));
-  Write(c, 2, 0x30C, 0x0042);
-  EXPECT_EQ(Read(c, 2, 0x30C), 0x1F05);
-  sim.ClearBehaviour(2, 0x30C);
-  EXPECT_EQ(Read(c, 2, 0x30C), 0x0042);
 }
 
 TEST(SimInstrument, ReadSequenceAnswersInTurnAndRepeatsTheLast) {
@@ -443,6 +459,87 @@ TEST(SimInstrument, ChipRegisterWindowIsKeptPerBank) {
   EXPECT_EQ(Read(c, 2, 0x220), 0);
   Write(c, 2, 0x21F, 9);
   EXPECT_EQ(Read(c, 2, 0x220), 33);
+}
+
+TEST(SimInstrument, RegisterWindowsAreOffUntilSwitchedOnAndKeyedByTheirRegisters) {
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
+  // Off: 35 of bank 2 is plain storage.
+  Write(c, 2, 34, 7);
+  Write(c, 2, 35, 0x1111);
+  EXPECT_EQ(sim.WindowWord(2, 35, 7), 0);
+  EXPECT_EQ(sim.Reg(2, 35), 0x1111);
+
+  // The port-bank window: 35 keyed by select 33 and address 34.
+  sim.AddRegisterWindow(2, 35, 34, 33);
+  Write(c, 2, 33, 1);
+  Write(c, 2, 34, 7);
+  Write(c, 2, 35, 0x2222);
+  Write(c, 2, 33, 2);
+  Write(c, 2, 35, 0x3333);
+  EXPECT_EQ(sim.WindowWord(2, 35, 7, 1), 0x2222);
+  EXPECT_EQ(sim.WindowWord(2, 35, 7, 2), 0x3333);
+  EXPECT_EQ(Read(c, 2, 35), 0x3333);
+  Write(c, 2, 33, 1);
+  EXPECT_EQ(Read(c, 2, 35), 0x2222);
+  Write(c, 2, 34, 8);
+  EXPECT_EQ(Read(c, 2, 35), 0);               // nothing written at (1, 8)
+  EXPECT_EQ(Read(c, 2, 34), 8);               // the keys stay plain registers
+  EXPECT_EQ(Read(c, 3, 35), 0);               // per bank: bank 3 has no window
+  EXPECT_EQ(sim.WritesTo(2, 35).size(), 3u);  // every write is still logged
+
+  // A window without select (the module bus of bank 0), seeded by the test.
+  sim.AddRegisterWindow(0, 57, 56);
+  sim.SetWindowWord(0, 57, 0x80, 0xBEEF);
+  Write(c, 0, 56, 0x80);
+  EXPECT_EQ(Read(c, 0, 57), 0xBEEF);
+  Write(c, 0, 57, 3);
+  EXPECT_EQ(sim.WindowWord(0, 57, 0x80), 3);
+
+  // A canned read still comes first.
+  sim.SetReadValue(0, 57, 0x4444);
+  EXPECT_EQ(Read(c, 0, 57), 0x4444);
+  EXPECT_THROW(sim.AddRegisterWindow(16, 35, 34), std::out_of_range);
+}
+
+TEST(SimInstrument, ErrorCounterIsCannedAcrossItsRegisters) {
+  SimInstrument sim("127.0.50.141");
+  Client c("127.0.50.141");
+  sim.SetErrorCounter(5, 0x1234'5678'9ABC'DEF0ull, 0x0001'86A0u);
+  const std::pair<unsigned, std::uint16_t> expected[] = {{0x303, 0xDEF0}, {0x304, 0x9ABC}, {0x305, 0x5678},
+                                                         {0x30F, 0x1234}, {0x306, 0x86A0}, {0x307, 0x0001}};
+  for (int pass = 0; pass < 2; ++pass) {  // reads never change them
+    for (auto [reg, value] : expected) EXPECT_EQ(Read(c, 5, reg), value) << std::hex << reg;
+  }
+  EXPECT_EQ(Read(c, 4, 0x303), 0);
+}
+
+TEST(SimInstrument, PatternMemoryCapturesABlockAtEachStrobeOfThree) {
+  SimInstrument sim("127.0.50.142");
+  Client c("127.0.50.142");
+  auto sub = [&](unsigned bank, unsigned reg, std::uint16_t value) {
+    Write(c, bank, 0x200, static_cast<std::uint16_t>(reg));
+    Write(c, bank, 0x201, value);
+  };
+  // Side 1 of bank 2: block 7, then the strobe 3, 0, 3.
+  sub(2, 0x45BD, 7);
+  for (unsigned w = 0; w < 5; ++w) sub(2, 0x45BE + w, static_cast<std::uint16_t>(0x100 + w));
+  for (std::uint16_t s : {std::uint16_t{3}, std::uint16_t{0}, std::uint16_t{3}}) sub(2, 0x45C8, s);
+  sub(2, 0x45B0, 40);
+  sub(2, 0x45AB, 1);
+  // A strobe of side 0 does not store a side-1 block.
+  sub(2, 0x45BC, 3);
+
+  const SimInstrument::PatternBlock block{7, {0x100, 0x101, 0x102, 0x103, 0x104}};
+  const SimInstrument::PatternMemoryView side1 = sim.PatternMemory(2, 1);
+  EXPECT_EQ(side1.strobed, (std::vector<SimInstrument::PatternBlock>{block, block}));
+  EXPECT_EQ(side1.length, 40);
+  EXPECT_EQ(side1.control, 1);
+  const SimInstrument::PatternMemoryView side0 = sim.PatternMemory(2, 0);
+  ASSERT_EQ(side0.strobed.size(), 1u);
+  EXPECT_EQ(side0.strobed[0], (SimInstrument::PatternBlock{0, {0, 0, 0, 0, 0}}));
+  EXPECT_TRUE(sim.PatternMemory(3, 1).strobed.empty());
+  EXPECT_THROW(sim.PatternMemory(2, 2), std::out_of_range);
 }
 
 TEST(SimInstrument, CloseAtRequestClosesInsteadOfAnswering) {
