@@ -8,6 +8,7 @@
 
 #include "calibration/Conversions.h"
 #include "clock/Registers.h"
+#include "core/Models.h"
 #include "core/RegisterOps.h"
 #include "core/Tessok_API.h"
 #include "core/ToString.h"
@@ -124,13 +125,6 @@ constexpr ModeFileModel kModeFileModels[] = {
 };
 constexpr ModeFileModel kModeFileDefault{0, false, false, kWithMode.pairs};
 
-const ModeFileModel& ModeFileModelOf(std::uint32_t model) {
-  for (const ModeFileModel& m : kModeFileModels) {
-    if (m.model == model) return m;
-  }
-  return kModeFileDefault;
-}
-
 struct ClockInput {
   std::uint16_t bank;
   std::uint16_t value;
@@ -205,7 +199,7 @@ int Tessok_API::LoadClockFilePair378(std::string dir, double rate1, double rate2
 int Tessok_API::LoadClockFile500(std::string dir, double rate) { return Load(*this, kFile500, dir, 0, rate); }
 
 int Tessok_API::LoadClockFileWithMode(std::string dir, double rate) {
-  const ModeFileModel& m = ModeFileModelOf(boardModel);
+  const ModeFileModel& m = RowForModel(kModeFileModels, boardModel, kModeFileDefault);
   return SendFile(*this, NameOf(kWithMode, dir, rate, 0.0), kWithMode, m.pairs, 0,
                   [&](int mode) { SelectClockInput(*this, m, mode); });
 }

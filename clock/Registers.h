@@ -45,5 +45,11 @@ inline constexpr std::uint16_t kClockInputBankHigh = 3;  // every other mode
 // clock chip is loaded.
 inline constexpr std::uint16_t kBoardControl = 2;
 inline constexpr std::uint16_t kBoardControlClockBit = 0x0002;
+// Line-rate configuration: 0x100 is written with the operation's mode in its
+// bank field; 0x104 is 1 only on a 7733 with option 30 in mode 2 (no clock
+// file then), else 0; 0x105 takes the rate-range and option bits.
+inline constexpr std::uint16_t kRateControl = 0x100;
+inline constexpr std::uint16_t kClockSource = 0x104;
+inline constexpr std::uint16_t kRateRange = 0x105;
 
 }  // namespace tessok::reg
