@@ -84,7 +84,7 @@ namespace {
 constexpr int kClockWord = regs::kSingleReadWord;
 
 void SendPair(Tessok_API& api, std::uint16_t bank, Pair pair) {
-  // Neither result is looked at: a lost pair shows in the chip's lock, not here.
+  // Neither result is looked at: a loader reports only whether its file was read.
   regs::Write(api, bank, reg::kClockChipAddress, pair.address, kClockWord);
   regs::Write(api, bank, reg::kClockChipValue, pair.value, kClockWord);
 }
