@@ -266,7 +266,7 @@ std::uint8_t Tessok_API::ClockOutDivider(std::uint32_t a, std::uint16_t b, std::
 
 std::uint8_t Tessok_API::ClockOutBankSelect(std::uint16_t a, std::uint16_t b, std::uint16_t c) {
   RecordClockOutput(*this, ((a & 1u) << 5) | ((b & 3u) << 3) | (c & 7u));
-  Out(*this, a, reg::kClockMode, 0);
+  Out(*this, a, reg::kRateControl, 0);
   return Out(*this, b, reg::kClockOutSelect, c);
 }
 
@@ -314,7 +314,7 @@ std::uint32_t Tessok_API::SetReferenceClock(double mhz) {
   SetAuxGlobalControl(1);
   std::uint8_t ok = Out(*this, kBoardBank, reg::kClockWordHigh, High16(*word));
   ok |= Out(*this, kBoardBank, reg::kClockWordLow, Low16(*word));
-  ok |= Out(*this, kBoardBank, reg::kClockMode, 0);
+  ok |= Out(*this, kBoardBank, reg::kRateControl, 0);
   ok |= WriteReferenceCode(*this, *code);
   ok |= Out(*this, kBoardBank, reg::kReferenceControl, kReferenceControlValue);
   ok |= Out(*this, kBoardBank, reg::kLaneRateCode, kRateCodeReference);

@@ -269,7 +269,7 @@ std::uint32_t Tessok_API::LineRateConfigurationOptions(double rate, std::uint32_
   for (int ch = 0; ch < BoardLanes(*this); ++ch) pam4Mode[ch] = pam4;
   FindRateEntry(rate, &a.optionBits);
   const auto modeBank = static_cast<std::uint16_t>(mode);
-  Out(*this, modeBank, reg::kClockMode, 1);
+  Out(*this, modeBank, reg::kRateControl, 1);
   Out(*this, modeBank, reg::kClockOutSelect, 2);
   lastResult = Out(*this, kBoardBank, reg::kRateRange, Register105(Layout::Options, a));
   lastResult = Out(*this, kBoardBank, reg::kLaneRateCode, kRateCodeStart);

@@ -1,11 +1,15 @@
-// Lane rate registers (at the lane's bank) and the signal-processor window
-// words the line-rate operations use. Some of these numbers mean other things
-// to the signal path on other board families (signal/Registers.h).
+// Line-rate and clock registers: the lane rate registers (at the lane's bank)
+// and the signal-processor window words the line-rate operations use, then the
+// clock-file and line-rate configuration registers (bank 0 unless noted). Some
+// of these numbers mean other things to the signal path on other board
+// families (signal/Registers.h).
 #pragma once
 
 #include <cstdint>
 
 namespace tessok::reg {
+
+// ---- Lane rate registers ----
 
 inline constexpr std::uint16_t kLaneRateCode = 0x205;  // the lane signal processor's rate code
 inline constexpr std::uint16_t kLaneRateLow = 0x207;   // integer rate in Gb/s, bits 0-7
@@ -27,19 +31,33 @@ inline constexpr std::uint16_t kDspReadinessSub = 0;  // reads kDspReadyWord onc
 inline constexpr std::uint16_t kDspReadyWord = 0x104B;
 inline constexpr std::uint16_t kRatePllSub = 38;
 
-// ---- Clock outputs and reference clock (bank 0 unless an operation names a bank) ----
+// ---- Clock files and line rate ----
 
-// Mode register of the line-rate operations (the mode goes in the bank field);
-// the bank-select clock output writes it 0 at its first bank.
-inline constexpr std::uint16_t kClockMode = 0x100;
+// Clock-chip pairs: the chip register address to 0x106, then its value to
+// 0x107, at the loader's bank; the 0x107 write programs the chip.
+inline constexpr std::uint16_t kClockChipAddress = 0x106;
+inline constexpr std::uint16_t kClockChipValue = 0x107;
+// Clock input selection written from the mode line of a clock file (bank 1 or 3).
+inline constexpr std::uint16_t kClockInputSelect = 0x103;
+inline constexpr std::uint16_t kClockInputBankLow = 1;   // modes 0 and 1
+inline constexpr std::uint16_t kClockInputBankHigh = 3;  // every other mode
+// Board control register whose bit 1 is pulsed low then high before a 7775's
+// clock chip is loaded.
+inline constexpr std::uint16_t kBoardControl = 2;
+inline constexpr std::uint16_t kBoardControlClockBit = 0x0002;
+// Line-rate configuration: 0x100 is written with the operation's mode in its
+// bank field; 0x104 is 1 only on a 7733 with option 30 in mode 2 (no clock
+// file then), else 0; 0x105 takes the rate-range and option bits.
+inline constexpr std::uint16_t kRateControl = 0x100;
+inline constexpr std::uint16_t kClockSource = 0x104;
+inline constexpr std::uint16_t kRateRange = 0x105;
+
+// ---- Clock outputs and reference clock (bank 0 unless an operation names a bank) ----
+// The bank-select clock output writes kRateControl = 0 at its first bank.
 inline constexpr std::uint16_t kReferenceControl = 0x101;    // 8 after a reference frequency on the plain path
 inline constexpr std::uint16_t kClockOutDividerAlt = 0x102;  // divider of clock source 3
 inline constexpr std::uint16_t kClockOutSelect = 0x103;
 inline constexpr std::uint16_t kClockOutDivider = 0x104;  // divider of the other sources; 1 selects the reference path
-inline constexpr std::uint16_t kRateRange = 0x105;        // rate-range and option bits (bit 6: the upper range)
-// Clock-chip register plan: each pair goes out as the chip address, then its value.
-inline constexpr std::uint16_t kClockChipAddress = 0x106;
-inline constexpr std::uint16_t kClockChipValue = 0x107;
 // A 32-bit clock word in two halves: the route of the clock output, or the
 // synthesizer word of the reference clock.
 inline constexpr std::uint16_t kClockWordLow = 0x109;

@@ -130,6 +130,16 @@ constexpr bool InModelList(const std::uint32_t (&models)[N], std::uint32_t model
   return false;
 }
 
+// The row of a per-operation table keyed by model (rows with a `model`
+// member), or `fallback` for a model the table does not list.
+template <typename Row, std::size_t N>
+constexpr const Row& RowForModel(const Row (&rows)[N], std::uint32_t model, const Row& fallback) {
+  for (const Row& row : rows) {
+    if (row.model == model) return row;
+  }
+  return fallback;
+}
+
 // What identification found out about the connected board, worked out once
 // per connection from the model's row and the option words and registers read
 // at connection (Tessok_API::RefreshBoardTraits, called by SetChannelMap).

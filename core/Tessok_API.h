@@ -132,6 +132,17 @@ class Tessok_API {
   // the rate in Mb/s to 0x228, then the read-back of 0x22B (lastResult tells
   // whether the read succeeded).
   virtual std::uint32_t ReadRateDivider(std::uint32_t bank, double rate);
+  // One line rate in Gb/s for every channel: 0x100 = 0 at bank = mode and
+  // 0x104 = 0, the clock file (LoadClockFileWithMode on 7775, 7780 and 7781,
+  // LoadClockFile45 on the others; 0 at once when it cannot be opened), the
+  // rate range 0x105, the rate code 0x205 (the rate in Mb/s on 7775, 7780 and
+  // 7781, at banks 0 and 1 on 7780; else 1), then for lanes 0 to 7 items 1 and
+  // 0 and the integer lane rate, the phase step, the receiver equalisation
+  // stored in items 40 (below 15 Gb/s) and 41 (from 15 Gb/s) where it lies in
+  // 0 to 15, the mode and the threshold step (1.5 mV up to 15 Gb/s, else 1.73).
+  // A 7733 with option 30 in mode 2 takes 0x104 = 1 and no clock file.
+  // Returns the last rate-register write's result, left in lastResult.
+  virtual std::uint32_t LineRateConfiguration(double rate, std::uint32_t mode);
   // ---- Line rate, host-planned reference clock ----
   // The rate (Gb/s) for every channel; the Si5346 plan for a reference of
   // F = round((rate > 17.5 ? rate / 82.5 : rate / 33.0) x 10^9 + offsetHz)
@@ -142,6 +153,13 @@ class Tessok_API {
   // when the planner has no plan. The nominal form has no offset.
   virtual std::uint32_t LineRateConfigurationSynth(double rate, std::int64_t offsetHz);
   virtual std::uint32_t LineRateConfigurationSynthNominal(double rate);
+  // Preset rates. On a 7653 of sub-type 1: the 45-pair clock file, 0x105, and
+  // for the rates 8.5, 10.3125, 12.16512, 14.025, 14.0625, 24.33024,
+  // 25.78125, 27.9524, 28.03 and 28.05 (else 0) 0x205 = 1 and lanes 0 to 7 as
+  // LineRateConfiguration does. On other boards no clock file: 0x205 = 1 with
+  // the rate's preset number (0 when not a preset) in its bank field, lanes 0
+  // to 3. Returns the last rate-register write's result, left in lastResult.
+  virtual std::uint32_t LineRateConfigurationPreset(double rate, std::uint32_t mode);
   // Integer lane rate: trunc(rate) to 0x207 (bits 0-7) and 0x208 (bits 8-15).
   virtual void WriteLaneRate(std::uint16_t bank, double rate);
   // Lanes 0 to 9 at 10.3125 Gb/s (lineRate, phaseStep), highRateRange 0,
@@ -769,6 +787,15 @@ class Tessok_API {
   // of its checker; both return the transfer's result, kept in lastStatus.
   virtual std::uint8_t ReadTXLock(std::uint32_t lane, std::uint8_t* locked);
   virtual std::uint8_t ReSyncRX(std::uint32_t lane);
+  // Lane 0's line rate with PAM4 and option flags: records items 1, 0, 32,
+  // 33, 34, 37 (bank105), 35 (pam4) and 44 first, writes the integer lane
+  // rate, loads the 500-pair clock file (0 when it cannot be opened), then
+  // 0x100 = 1 at bank = mode, 0x105 at bank = bank105 (bit 0 pam4, bit 1 from
+  // 27 Gb/s, bits 2, 3, 5 and 14 the flags' bit 0, bits 8-13 the rate row's
+  // option bits) and 0x205 = 1. 1 when the last write succeeded.
+  virtual std::uint8_t LineRateConfiguration_7668B(double rate, int mode, int pam4, std::uint32_t rateFlag32,
+                                                   std::uint32_t rateFlag33, std::uint32_t rateFlag34,
+                                                   std::uint32_t bank105, std::uint32_t rateFlag44);
   // Raw 16-bit EEPROM access through registers 10 and 11 (whole words).
   virtual std::uint8_t WriteValueToEEPROM(std::uint16_t address, std::uint16_t value);
   virtual std::uint8_t ReadValueFromEEPROM(std::uint16_t address, std::uint16_t* value);
@@ -800,6 +827,37 @@ class Tessok_API {
 
   // Channel count and channel map of a model; always 1.
   virtual int SetChannelMap(std::uint32_t model);
+
+  // Clock-file loaders (clock/ClockFiles.h): each names its file from the
+  // directory and the rate (or rate pair), sends every pair as register 0x106
+  // = address then 0x107 = value at its bank (0 unless it takes one: the low
+  // 16 bits), waits 20 ms and returns 1; 0 with nothing sent when the file
+  // cannot be opened. Link failures while sending are not reported.
+  // Rate-pair file, first line skipped, 378 pairs.
+  virtual int LoadClockFilePair378(std::string dir, double rate1, double rate2);
+  // 500 pairs from the first line on.
+  virtual int LoadClockFile500(std::string dir, double rate);
+  // A mode line (register 0x103 at bank 1 or 3; on a 7775 a pulse of bit 1
+  // of bank-0 register 2), then 379 pairs (381 on a 7775).
+  virtual int LoadClockFileWithMode(std::string dir, double rate);
+  // First line skipped, then pairs until a line without a second field at
+  // "," or CR, at most 500.
+  virtual int LoadClockFileCsv2(std::string dir, double rate);
+  // Plans the clock chip for a rate (reference rate / 16, 32, 64 or 100 MHz
+  // by band, into *refMHz; the four pointers are the planner's frequencies),
+  // saves the plan as the rate's clock file ("BertOnly", then one
+  // "address,value" line per pair), then sends it and waits 20 ms. 0, with
+  // nothing written or sent, when the directory neither exists nor can be
+  // created, for 32 Gb/s and above or NaN, and when the planner finds no plan;
+  // a file that cannot be written still sends the pairs and returns 1.
+  virtual int GenerateClockFile(std::string dir, double rate, double* f1, double* refMHz, double* f3, double* f4);
+  // The same as LoadClockFileCsv2.
+  virtual int LoadClockFileCsv(std::string dir, double rate);
+  // 45 pairs from the first line on.
+  virtual int LoadClockFile45(std::string dir, double rate);
+  // Rate-pair files from the first line on at a bank: 45 and 378 pairs.
+  virtual int LoadClockFilePair45Bank(std::string dir, std::uint32_t bank, double rate1, double rate2);
+  virtual int LoadClockFilePair378Bank(std::string dir, std::uint32_t bank, double rate1, double rate2);
 
   // The x at which the straight line through (x1, y1) and (x2, y2) reaches target.
   virtual double InterpolateCrossing(double x1, double y1, double x2, double y2, double target);

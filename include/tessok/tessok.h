@@ -240,7 +240,17 @@ TESSOK_EXPORT uint8_t APIReadAdapterType_7686(uint8_t index, uint16_t* type);
 
 /* ===== Line rate and clock ===== */
 
-/* Sets the line rate of lane 0 in Gb/s with mode, PAM4 flag and option flags. */
+/* Sets the line rate of lane 0 in Gb/s from the clock file named after the
+ * rate (up to 10 significant digits: "25.78125.clk") in the clock directory
+ * (APIConfigureApplication; "./clk/" by default), a file of "address,value"
+ * lines sent to the clock chip in order (at most its first 500).
+ * First records lane 0's rate, mode, flags, bank105 and PAM4 flag in the
+ * status table (kept even when the file is missing), then loads the file and
+ * programs the rate range at bank bank105: bit 0 of pam4 and of each flag is
+ * used; mode goes to the instrument with the rate control. 1 when the final
+ * rate write succeeded; 0 when the clock file cannot be opened (a missing
+ * file, a directory or other non-regular file under the name) or that write
+ * failed. */
 TESSOK_EXPORT uint8_t APILineRateConfiguration_7668B(uint8_t index, double rate, int mode, int pam4,
                                                      uint32_t rateFlag32, uint32_t rateFlag33, uint32_t rateFlag34,
                                                      uint32_t bank105, uint32_t rateFlag44);

@@ -1,3 +1,5 @@
+#include <locale.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 
@@ -6,6 +8,7 @@
 
 #include "platform/Directory.h"
 #include "platform/Sleep.h"
+#include "platform/Text.h"
 #include "platform/Time.h"
 
 namespace tessok::platform {
@@ -37,15 +40,28 @@ SystemTime GetSystemTime() {
 
 bool LocalTime(std::time_t t, std::tm* out) { return out != nullptr && ::localtime_r(&t, out) != nullptr; }
 
-bool DirectoryExists(const char* path) {
-  struct stat st{};
-  return path != nullptr && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+PathKind GetPathKind(const char* path) {
+  struct stat st {};
+  if (path == nullptr || ::stat(path, &st) != 0) return PathKind::Missing;
+  if (S_ISREG(st.st_mode)) return PathKind::RegularFile;
+  if (S_ISDIR(st.st_mode)) return PathKind::Directory;
+  return PathKind::Other;
 }
+
+bool DirectoryExists(const char* path) { return GetPathKind(path) == PathKind::Directory; }
 
 bool CreateDirectory(const char* path) {
   if (path == nullptr) return false;
   if (::mkdir(path, 0777) == 0) return true;
   return errno == EEXIST && DirectoryExists(path);
+}
+
+double ParseDouble(const char* text, char** end) {
+  // One "C" locale for the life of the process; strtod_l leaves the
+  // application's own locale alone.
+  static const locale_t classic = ::newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+  if (classic == static_cast<locale_t>(nullptr)) return ::strtod(text, end);
+  return ::strtod_l(text, end, classic);
 }
 
 }  // namespace tessok::platform
