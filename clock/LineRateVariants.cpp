@@ -13,8 +13,10 @@
 #include "clock/LaneRate.h"
 #include "clock/Registers.h"
 #include "core/Lanes.h"
+#include "core/Models.h"
 #include "core/RegisterOps.h"
 #include "core/Tessok_API.h"
+#include "platform/Sleep.h"
 
 using namespace tessok;
 
@@ -102,19 +104,35 @@ struct FieldPlace {
   std::uint32_t mask;  // 0: the value shifted in whole, so a flag above 1 reaches higher bits
 };
 
-enum class Layout : std::uint8_t { Options };
+enum class Layout : std::uint8_t { Pam4, Pam4B, Pam4C, Options };
 
 struct Register105Layout {
   Layout layout;
   std::span<const FieldPlace> fields;
 };
 
+// Pam4, Pam4B and Pam4C shift each flag in whole; Options masks.
+constexpr FieldPlace kPam4Fields[] = {
+    {Field::Pam4, 0, 0},        {Field::FlagBit1, 1, 0}, {Field::Flag32, 2, 0}, {Field::Flag33, 3, 0},
+    {Field::Rate9p4To15, 4, 0}, {Field::Flag34, 5, 0},   {Field::Flag44, 6, 0}, {Field::Flag46, 7, 0},
+};
+constexpr FieldPlace kPam4BFields[] = {
+    {Field::Pam4, 0, 0},   {Field::NotLowRatePam4, 1, 0}, {Field::Flag33, 3, 0},   {Field::Flag32, 4, 0},
+    {Field::Flag47, 5, 0}, {Field::Flag34, 6, 0},         {Field::FlagBit7, 7, 0}, {Field::Flag52, 10, 0},
+};
+constexpr FieldPlace kPam4CFields[] = {
+    {Field::Pam4, 0, 0},     {Field::RateFrom30p2, 1, 0}, {Field::Flag32, 2, 0},  {Field::Flag33, 3, 0},
+    {Field::FlagBit4, 4, 0}, {Field::Flag34, 5, 0},       {Field::Flag52, 10, 0},
+};
 constexpr FieldPlace kOptionsFields[] = {
     {Field::Pam4, 0, 1},   {Field::RateFrom27, 1, 0}, {Field::Flag32, 2, 1},      {Field::Flag33, 3, 1},
     {Field::Flag34, 5, 1}, {Field::Flag45, 6, 3},     {Field::OptionBits, 8, 63},
 };
 
 constexpr Register105Layout kRegister105Layouts[] = {
+    {Layout::Pam4, kPam4Fields},
+    {Layout::Pam4B, kPam4BFields},
+    {Layout::Pam4C, kPam4CFields},
     {Layout::Options, kOptionsFields},
 };
 
@@ -156,10 +174,20 @@ struct ItemList {
   std::span<const int> items;
 };
 
+constexpr int kPam4Items[] = {status::kLineRate,   status::kLineRateMode, status::kRateFlag32, status::kRateFlag33,
+                              status::kRateFlag34, status::kRatePam4,     status::kRateFlag44, status::kRateFlag46};
+constexpr int kPam4BItems[] = {status::kLineRate,   status::kLineRateMode, status::kRateFlag32,
+                               status::kRateFlag33, status::kRatePam4,     status::kRateFlag47,
+                               status::kRateFlag48, status::kRateFlag34,   status::kRateFlag52};
+constexpr int kPam4CItems[] = {status::kLineRate, status::kLineRateMode, status::kRateFlag32, status::kRateFlag33,
+                               status::kRatePam4, status::kRateFlag48,   status::kRateFlag34, status::kRateFlag52};
 constexpr int kOptionsItems[] = {status::kLineRate,   status::kLineRateMode, status::kRateFlag32, status::kRateFlag33,
                                  status::kRateFlag34, status::kRatePam4,     status::kRateFlag45};
 
 constexpr ItemList kItemLists[] = {
+    {Layout::Pam4, kPam4Items},
+    {Layout::Pam4B, kPam4BItems},
+    {Layout::Pam4C, kPam4CItems},
     {Layout::Options, kOptionsItems},
 };
 
@@ -175,6 +203,57 @@ void RecordLanes(Tessok_API& api, Layout layout, const OptionWordArgs& a) {
     api.WriteLaneRate(static_cast<std::uint16_t>(lane), api.lineRate[lane]);
   }
 }
+
+// ---- Clock selection of the PAM4 variants ----
+
+// The PAM4 variant on the board whose clock source follows the mode.
+struct Pam4Board {
+  std::uint32_t model;
+  bool sourceFollowsMode;     // 0x104 = 1 in mode 1, else 0, at banks 0 and 1
+  std::uint16_t mode1Select;  // 0x103 in mode 1 (every other mode: 1)
+};
+constexpr Pam4Board kPam4Boards[] = {{7837, true, 2}};
+constexpr Pam4Board kPam4Default{0, false, 0};
+
+// Option word 34 reading 1 (the eight-channel 7746): the second half of the
+// board, at bank 4, takes the clock and rate registers again.
+constexpr std::uint32_t kSecondHalfOption34 = 1;
+constexpr std::uint16_t kSecondHalfBank = 4;
+
+bool HasSecondHalf(const Tessok_API& api) { return api.option34 == kSecondHalfOption34; }
+
+// Pam4B and Pam4C: with a second half, bank 0's select by mode (2 for mode 1,
+// 1 for mode 0; other modes have no value and write nothing); then at the
+// second half's bank (else bank 0) the select = rateFlag48 and, when that is
+// 0, the clock source = reg104Value.
+void SelectClockByFlag48(Tessok_API& api, const OptionWordArgs& a, std::uint32_t reg104Value) {
+  std::uint16_t bank = kBoardBank;
+  if (HasSecondHalf(api)) {
+    if (a.mode == 0 || a.mode == 1) Out(api, kBoardBank, reg::kClockOutSelect, a.mode == 1 ? 2 : 1);
+    bank = kSecondHalfBank;
+  }
+  Out(api, bank, reg::kClockOutSelect, static_cast<std::uint16_t>(a.rateFlag48));
+  if (a.rateFlag48 == 0) Out(api, bank, reg::kClockSource, static_cast<std::uint16_t>(reg104Value));
+}
+
+// A rate register at the bank, and again at the second half's bank; lastResult each.
+void WriteBothHalves(Tessok_API& api, std::uint16_t bank, std::uint16_t reg, std::uint16_t value) {
+  api.lastResult = Out(api, bank, reg, value);
+  if (HasSecondHalf(api)) api.lastResult = Out(api, kSecondHalfBank, reg, value);
+}
+
+// The end of the PAM4 variants: the PAM4 flag and the mode of every channel.
+std::uint32_t SetPam4Modes(Tessok_API& api, const OptionWordArgs& a) {
+  for (int ch = 0; ch < BoardLanes(api); ++ch) {
+    api.pam4Mode[ch] = a.pam4;
+    api.lineRateMode[ch] = a.mode;
+  }
+  return api.lastResult;
+}
+
+constexpr std::uint32_t kPam4CClockSettleMs = 100;
+constexpr std::uint32_t kPam4CRateSettleMs = 5000;
+constexpr std::uint32_t kPam4CRecordSettleMs = 100;
 
 // ---- Synthesizer and clock-file variants ----
 
@@ -229,6 +308,16 @@ std::uint32_t SynthesizedRate(Tessok_API& api, double rate, std::int64_t offsetH
   return FinishReferenceRate(api);
 }
 
+// Pair rates take their rate code in Mb/s; a rate that is not a finite
+// number has none, and the variants refuse it before sending anything.
+bool IsFiniteRate(double rate) { return std::isfinite(rate); }
+
+constexpr int kDualLanes = 8;  // rate 1 for lanes 0-3, rate 2 for lanes 4-7
+constexpr int kDualFirstLanes = 4;
+constexpr std::uint16_t kDualSecondBank = 4;
+constexpr int kPerBankLanes = 8;
+constexpr double kPerBankMode = 0.0;  // item 0 of the per-bank variant
+
 // ---- The default rate ----
 
 constexpr double kDefaultRateGbps = 10.3125;
@@ -273,5 +362,124 @@ std::uint32_t Tessok_API::LineRateConfigurationOptions(double rate, std::uint32_
   Out(*this, modeBank, reg::kClockOutSelect, 2);
   lastResult = Out(*this, kBoardBank, reg::kRateRange, Register105(Layout::Options, a));
   lastResult = Out(*this, kBoardBank, reg::kLaneRateCode, kRateCodeStart);
+  return lastResult;
+}
+
+std::uint32_t Tessok_API::LineRateConfigurationPam4(double rate, std::uint32_t pam4, std::uint32_t rateFlag33,
+                                                    std::uint32_t rateFlag32, std::uint32_t rateFlag34,
+                                                    std::uint32_t mode, std::uint32_t rateFlagBit1,
+                                                    std::uint32_t rateFlag44, std::uint32_t rateFlag46) {
+  OptionWordArgs a{};
+  a.rate = rate;
+  a.mode = mode;
+  a.pam4 = pam4;
+  a.rateFlag32 = rateFlag32;
+  a.rateFlag33 = rateFlag33;
+  a.rateFlag34 = rateFlag34;
+  a.rateFlag44 = rateFlag44;
+  a.rateFlag46 = rateFlag46;
+  a.rateFlagBit1 = rateFlagBit1;
+  const Pam4Board& pam4Board = RowForModel(kPam4Boards, boardModel, kPam4Default);
+  SetBoardLineRates(*this, rate);
+  Out(*this, static_cast<std::uint16_t>(mode), reg::kRateControl, 0);
+  if (pam4Board.sourceFollowsMode) {
+    const std::uint16_t source = mode == 1 ? 1 : 0;
+    Out(*this, 0, reg::kClockSource, source);
+    Out(*this, 1, reg::kClockSource, source);
+  }
+  Out(*this, kBoardBank, reg::kClockOutSelect, mode == 1 ? pam4Board.mode1Select : std::uint16_t{1});
+  rateModeFlag = rateFlag34;
+  lastResult = Out(*this, kBoardBank, reg::kRateRange, Register105(Layout::Pam4, a));
+  if (LoadClockFileCsv(clockFileDir, rate) == 0) return 0;
+  lastResult = Out(*this, kBoardBank, reg::kLaneRateCode, kRateCodeStart);
+  RecordLanes(*this, Layout::Pam4, a);
+  return SetPam4Modes(*this, a);
+}
+
+std::uint32_t Tessok_API::LineRateConfigurationPam4B(double rate, std::uint32_t pam4, std::uint32_t rateFlag33,
+                                                     std::uint32_t rateFlag32, std::uint32_t rateFlag47,
+                                                     std::uint32_t mode, std::uint32_t rateFlag48,
+                                                     std::uint32_t reg104Value, std::uint32_t rateFlag34,
+                                                     std::uint32_t rateFlagBit7, std::uint32_t rateFlag52) {
+  OptionWordArgs a{};
+  a.rate = rate;
+  a.mode = mode;
+  a.pam4 = pam4;
+  a.rateFlag32 = rateFlag32;
+  a.rateFlag33 = rateFlag33;
+  a.rateFlag34 = rateFlag34;
+  a.rateFlag47 = rateFlag47;
+  a.rateFlag48 = rateFlag48;
+  a.rateFlag52 = rateFlag52;
+  a.rateFlagBit7 = rateFlagBit7;
+  SetBoardLineRates(*this, rate);
+  Out(*this, static_cast<std::uint16_t>(mode), reg::kRateControl, 0);
+  SelectClockByFlag48(*this, a, reg104Value);
+  WriteBothHalves(*this, kBoardBank, reg::kRateRange, Register105(Layout::Pam4B, a));
+  if (LoadClockFileCsv(clockFileDir, rate) == 0) return 0;
+  WriteBothHalves(*this, kBoardBank, reg::kLaneRateCode, kRateCodeStart);
+  RecordLanes(*this, Layout::Pam4B, a);
+  return SetPam4Modes(*this, a);
+}
+
+std::uint32_t Tessok_API::LineRateConfigurationPam4C(double rate, std::uint32_t pam4, std::uint32_t rateFlag33,
+                                                     std::uint32_t rateFlag32, std::uint32_t rateFlagBit4,
+                                                     std::uint32_t mode, std::uint32_t rateFlag48,
+                                                     std::uint32_t reg104Value, std::uint32_t rateFlag34,
+                                                     std::uint32_t bank105, std::uint32_t rateFlag52) {
+  OptionWordArgs a{};
+  a.rate = rate;
+  a.mode = mode;
+  a.pam4 = pam4;
+  a.rateFlag32 = rateFlag32;
+  a.rateFlag33 = rateFlag33;
+  a.rateFlag34 = rateFlag34;
+  a.rateFlag48 = rateFlag48;
+  a.rateFlag52 = rateFlag52;
+  a.rateFlagBit4 = rateFlagBit4;
+  // No 0x100 write on this variant.
+  SetBoardLineRates(*this, rate);
+  SelectClockByFlag48(*this, a, reg104Value);
+  WriteBothHalves(*this, static_cast<std::uint16_t>(bank105), reg::kRateRange, Register105(Layout::Pam4C, a));
+  if (LoadClockFileCsv(clockFileDir, rate) == 0) return 0;
+  platform::SleepMs(kPam4CClockSettleMs);
+  WriteBothHalves(*this, kBoardBank, reg::kLaneRateCode, kRateCodeStart);
+  platform::SleepMs(kPam4CRateSettleMs);
+  RecordLanes(*this, Layout::Pam4C, a);
+  platform::SleepMs(kPam4CRecordSettleMs);
+  return SetPam4Modes(*this, a);
+}
+
+std::uint32_t Tessok_API::LineRateConfigurationBasic(double rate) {
+  SetBoardLineRates(*this, rate);
+  if (LoadClockFileCsv(clockFileDir, rate) == 0) return 0;
+  return FinishReferenceRate(*this);
+}
+
+std::uint32_t Tessok_API::LineRateConfigurationDual(double rate1, double rate2) {
+  if (!IsFiniteRate(rate1) || !IsFiniteRate(rate2)) return 0;
+  for (int lane = 0; lane < kDualLanes; ++lane) lineRate[lane] = lane < kDualFirstLanes ? rate1 : rate2;
+  if (LoadClockFilePair378(clockFileDir, rate1, rate2) == 0) return 0;
+  lastResult = Out(*this, kBoardBank, reg::kLaneRateCode, rate::RateWordMbps(rate1));
+  lastResult = Out(*this, kDualSecondBank, reg::kLaneRateCode, rate::RateWordMbps(rate2));
+  WriteStatusToEEProm(0, status::kLineRate, lineRate[0]);
+  WriteStatusToEEProm(0, status::kLineRateMode, kClockFileMode);
+  for (int lane = 0; lane < kDualLanes; ++lane) {
+    phaseStep[lane] = rate::PhaseStepPs(lineRate[lane], rate::kPhaseSteps);
+    lineRateMode[lane] = static_cast<std::uint32_t>(kClockFileMode);
+  }
+  return lastResult;
+}
+
+std::uint32_t Tessok_API::LineRateConfigurationPerBank(double rate, int bank) {
+  for (int lane = 0; lane < kPerBankLanes; ++lane) lineRate[lane] = rate;
+  if (LoadClockFileWithMode(clockFileDir, rate) == 0) return 0;
+  lastResult = Out(*this, static_cast<std::uint16_t>(bank), reg::kLaneRateCode, rate::RateWordMbps(rate));
+  for (int lane = 0; lane < kPerBankLanes; ++lane) {
+    WriteStatusToEEProm(lane, status::kLineRate, lineRate[lane]);
+    WriteStatusToEEProm(lane, status::kLineRateMode, kPerBankMode);
+    WriteLaneRate(static_cast<std::uint16_t>(lane), rate);
+  }
+  for (int lane = 0; lane < kPerBankLanes; ++lane) phaseStep[lane] = rate::PhaseStepPs(rate, rate::kPhaseSteps);
   return lastResult;
 }

@@ -177,6 +177,82 @@ class Tessok_API {
   virtual std::uint32_t LineRateConfigurationOptions(double rate, std::uint32_t mode, std::uint32_t pam4,
                                                      std::uint32_t rateFlag32, std::uint32_t rateFlag33,
                                                      std::uint32_t rateFlag34, std::uint32_t rateFlag45);
+  // The rate for lanes 0 to 7 and LoadClockFileWithMode (0 at once when it
+  // cannot be opened); 0x205 = the rate in Mb/s at the given bank; lanes 0 to
+  // 7 recorded (item 1 their rate, item 0 = 0) with their integer lane rate
+  // and phaseStep. lastResult (the 0x205 write's).
+  virtual std::uint32_t LineRateConfigurationPerBank(double rate, int bank);
+  // One rate for lanes 0 to 3 of a board whose lanes each carry a signal
+  // processor: 0x100 = 0 at bank = mode, lineRate and the 64-step phaseStep,
+  // LoadClockFileCsv2 (0 at once when it cannot be opened), 100 ms, one
+  // rate-code read-back at bank 0, then the code (the read-back when 1 to 165,
+  // else band table A of the lane's rate) to 0x205 of banks 0, 1 (remapLane1
+  // 1), 2 and 3 (option57Bit2 1), each with up to three readiness checks; lanes
+  // 0 to 3 recorded (items 1 and 0 = mode) with their integer lane rate and
+  // lineRateMode. lastResult (the last 0x205 write's). 0 when a bank's rate has
+  // no code: nothing more is sent and nothing recorded.
+  virtual std::uint32_t LineRateConfigurationDsp4Ch(double rate, std::uint32_t mode);
+  // As LineRateConfigurationDsp4Ch, with the clock file generated from the
+  // host plan (GenerateClockFile, which receives the four pointers and leaves
+  // the planner's frequencies in them). 0 with nothing sent when a pointer is
+  // null.
+  virtual std::uint32_t ConfigureLineRate(double rate, std::uint32_t mode, double* f1, double* refMHz, double* f3,
+                                          double* f4);
+  // Option-word variants with a clock file (LoadClockFileCsv; 0 at once when
+  // it cannot be opened). Every channel gets the rate, its items and its
+  // integer lane rate after the rate registers, then pam4Mode and
+  // lineRateMode; lastResult (the last 0x205 write's). The flags are shifted
+  // into 0x105 whole (callers pass 0 or 1).
+  // 0x100 = 0 at bank = mode; on the 7837 0x104 = (mode == 1) at banks 0 and
+  // 1; 0x103 = 1 (mode 1: 2 on the 7837, else 0); rateModeFlag = rateFlag34;
+  // 0x105 = pam4 | bit1 << 1 | f32 << 2 | f33 << 3 | (9.4 <= rate <= 15) << 4
+  // | f34 << 5 | f44 << 6 | f46 << 7; the file; 0x205 = 1. Items 1, 0, 32, 33,
+  // 34, 35 (pam4), 44, 46.
+  virtual std::uint32_t LineRateConfigurationPam4(double rate, std::uint32_t pam4, std::uint32_t rateFlag33,
+                                                  std::uint32_t rateFlag32, std::uint32_t rateFlag34,
+                                                  std::uint32_t mode, std::uint32_t rateFlagBit1,
+                                                  std::uint32_t rateFlag44, std::uint32_t rateFlag46);
+  // 0x100 = 0 at bank = mode; with option word 34 = 1 first 0x103 = 2 (mode
+  // 1) or 1 (mode 0) at bank 0, and the following clock writes at bank 4:
+  // 0x103 = f48, and 0x104 = reg104Value when f48 is 0; 0x105 = pam4 | (1
+  // unless pam4 is 1 and rate <= 14.3) << 1 | f33 << 3 | f32 << 4 | f47 << 5 |
+  // f34 << 6 | bit7 << 7 | f52 << 10 at bank 0 (and 4); the file; 0x205 = 1 at
+  // bank 0 (and 4). Items 1, 0, 32, 33, 35, 47, 48, 34, 52.
+  virtual std::uint32_t LineRateConfigurationPam4B(double rate, std::uint32_t pam4, std::uint32_t rateFlag33,
+                                                   std::uint32_t rateFlag32, std::uint32_t rateFlag47,
+                                                   std::uint32_t mode, std::uint32_t rateFlag48,
+                                                   std::uint32_t reg104Value, std::uint32_t rateFlag34,
+                                                   std::uint32_t rateFlagBit7, std::uint32_t rateFlag52);
+  // Two rates for the lanes 2 x pair and 2 x pair + 1 (pair 0 or 1): 0x100 = 0
+  // at bank = mode, lineRate and the 64-step phaseStep, LoadClockFilePair45Bank
+  // at bank = pair (0 at once when it cannot be opened); per lane at its bank
+  // 0x105 = 64 x (rate >= 15) (highRateRange) and 0x205 = its code; both lanes
+  // recorded (items 1 and 0 = mode) with their integer lane rate; lineRateMode
+  // of lanes 0 to 3. lastResult (the last write's). 0 with nothing sent for
+  // another pair or a rate that is not a finite number.
+  virtual std::uint32_t LineRateConfigurationPair(std::uint32_t pair, double rate1, double rate2, std::uint32_t mode,
+                                                  std::uint16_t code1, std::uint16_t code2);
+  // Lanes 0 to 3 at rate1 and 4 to 7 at rate2, LoadClockFilePair378 (0 at once
+  // when it cannot be opened), 0x205 = each rate in Mb/s at banks 0 and 4,
+  // lane 0 recorded (item 1 its rate, item 0 = 1), phaseStep and lineRateMode
+  // (1) of lanes 0 to 7. lastResult. 0 with nothing sent when a rate is not a
+  // finite number.
+  virtual std::uint32_t LineRateConfigurationDual(double rate1, double rate2);
+  // The rate for every channel, LoadClockFileCsv (0 at once when it cannot be
+  // opened), then as LineRateConfigurationSynth after its plan.
+  virtual std::uint32_t LineRateConfigurationBasic(double rate);
+  // Modes 0 and 1: two rates for the lanes of a pair, as
+  // LineRateConfigurationPair with LoadClockFilePair378Bank, 100 ms, and per
+  // lane its own read-back code (else band table B of its rate) to 0x205 with
+  // up to three readiness checks; lineRateMode of the pair's lanes. Mode 2:
+  // rate1 for lanes 0 to 3 (lineRate, 64-step phaseStep) with the divider of
+  // the divider finder's candidate `index`, 0x100 = 0 at bank 0, then the
+  // divider to 0x205 of banks 0 to 3 with two retries for all four banks
+  // together; records nothing. lastResult (the last 0x205 write's). 0 with
+  // nothing sent for a mode above 2, another pair, a rate that is not a
+  // finite number or no candidate; 0 when a lane's rate has no code.
+  virtual std::uint32_t LineRateConfigurationDspPair(std::uint32_t pair, double rate1, double rate2, std::uint32_t mode,
+                                                     int index);
 
   // Pattern selection of a channel: code (5 = the user pattern), p3, p4, p5.
   // Channels 0 to 15; 0 without a transfer for others.
@@ -796,6 +872,15 @@ class Tessok_API {
   virtual std::uint8_t LineRateConfiguration_7668B(double rate, int mode, int pam4, std::uint32_t rateFlag32,
                                                    std::uint32_t rateFlag33, std::uint32_t rateFlag34,
                                                    std::uint32_t bank105, std::uint32_t rateFlag44);
+  // As LineRateConfigurationPam4B without the 0x100 write: 0x105 = pam4 |
+  // (rate >= 30.2) << 1 | f32 << 2 | f33 << 3 | bit4 << 4 | f34 << 5 | f52 <<
+  // 10 at bank105 (and 4); waits 100 ms after the file, 5000 ms after 0x205 and
+  // 100 ms after the records. Items 1, 0, 32, 33, 35, 48, 34, 52.
+  virtual std::uint32_t LineRateConfigurationPam4C(double rate, std::uint32_t pam4, std::uint32_t rateFlag33,
+                                                   std::uint32_t rateFlag32, std::uint32_t rateFlagBit4,
+                                                   std::uint32_t mode, std::uint32_t rateFlag48,
+                                                   std::uint32_t reg104Value, std::uint32_t rateFlag34,
+                                                   std::uint32_t bank105, std::uint32_t rateFlag52);
   // Raw 16-bit EEPROM access through registers 10 and 11 (whole words).
   virtual std::uint8_t WriteValueToEEPROM(std::uint16_t address, std::uint16_t value);
   virtual std::uint8_t ReadValueFromEEPROM(std::uint16_t address, std::uint16_t* value);
