@@ -45,13 +45,13 @@ void SetBoardLineRates(Tessok_API& api, double rate) {
 // What an option-word variant was called with; the layouts and the item lists
 // below read it.
 struct OptionWordArgs {
-  double rate;
-  std::uint32_t mode;
-  std::uint32_t pam4;
-  std::uint32_t rateFlag32, rateFlag33, rateFlag34, rateFlag44, rateFlag45, rateFlag46, rateFlag47, rateFlag48,
-      rateFlag52;
-  std::uint32_t rateFlagBit1, rateFlagBit4, rateFlagBit7;  // flags recorded nowhere
-  std::uint32_t optionBits;                                // of the rate's RateRangeTable row
+  double rate = 0.0;
+  std::uint32_t mode = 0;
+  std::uint32_t pam4 = 0;
+  std::uint32_t rateFlag32 = 0, rateFlag33 = 0, rateFlag34 = 0, rateFlag44 = 0, rateFlag45 = 0, rateFlag46 = 0,
+                rateFlag47 = 0, rateFlag48 = 0, rateFlag52 = 0;
+  std::uint32_t rateFlagBit1 = 0, rateFlagBit4 = 0, rateFlagBit7 = 0;  // flags recorded nowhere
+  std::uint32_t optionBits = 0;                                        // of the rate's RateRangeTable row
 };
 
 // The source of one field of register 0x105.
@@ -251,9 +251,37 @@ std::uint32_t SetPam4Modes(Tessok_API& api, const OptionWordArgs& a) {
   return api.lastResult;
 }
 
-constexpr std::uint32_t kPam4CClockSettleMs = 100;
-constexpr std::uint32_t kPam4CRateSettleMs = 5000;
-constexpr std::uint32_t kPam4CRecordSettleMs = 100;
+// Pam4B and Pam4C share their sequence; they differ in the 0x100 write, the
+// layout and bank of 0x105, and three waits.
+struct SecondHalfVariant {
+  Layout layout;
+  bool modeControl;  // 0x100 = 0 at bank = mode first
+  bool waits;        // 100 ms after the file, 5000 ms after 0x205, 100 ms after the records
+};
+constexpr SecondHalfVariant kPam4BVariant{Layout::Pam4B, true, false};
+constexpr SecondHalfVariant kPam4CVariant{Layout::Pam4C, false, true};
+constexpr std::uint32_t kClockSettleMs = 100;
+constexpr std::uint32_t kRateSettleMs = 5000;
+constexpr std::uint32_t kRecordSettleMs = 100;
+
+void SettleIf(bool waits, std::uint32_t ms) {
+  if (waits) platform::SleepMs(ms);
+}
+
+std::uint32_t SecondHalfRate(Tessok_API& api, const SecondHalfVariant& v, const OptionWordArgs& a,
+                             std::uint32_t reg104Value, std::uint16_t rangeBank) {
+  SetBoardLineRates(api, a.rate);
+  if (v.modeControl) Out(api, static_cast<std::uint16_t>(a.mode), reg::kRateControl, 0);
+  SelectClockByFlag48(api, a, reg104Value);
+  WriteBothHalves(api, rangeBank, reg::kRateRange, Register105(v.layout, a));
+  if (api.LoadClockFileCsv(api.clockFileDir, a.rate) == 0) return 0;
+  SettleIf(v.waits, kClockSettleMs);
+  WriteBothHalves(api, kBoardBank, reg::kLaneRateCode, kRateCodeStart);
+  SettleIf(v.waits, kRateSettleMs);
+  RecordLanes(api, v.layout, a);
+  SettleIf(v.waits, kRecordSettleMs);
+  return SetPam4Modes(api, a);
+}
 
 // ---- Synthesizer and clock-file variants ----
 
@@ -344,14 +372,13 @@ std::uint32_t Tessok_API::SetDefaultLineRate() {
 std::uint32_t Tessok_API::LineRateConfigurationOptions(double rate, std::uint32_t mode, std::uint32_t pam4,
                                                        std::uint32_t rateFlag32, std::uint32_t rateFlag33,
                                                        std::uint32_t rateFlag34, std::uint32_t rateFlag45) {
-  OptionWordArgs a{};
-  a.rate = rate;
-  a.mode = mode;
-  a.pam4 = pam4;
-  a.rateFlag32 = rateFlag32;
-  a.rateFlag33 = rateFlag33;
-  a.rateFlag34 = rateFlag34;
-  a.rateFlag45 = rateFlag45;
+  OptionWordArgs a{.rate = rate,
+                   .mode = mode,
+                   .pam4 = pam4,
+                   .rateFlag32 = rateFlag32,
+                   .rateFlag33 = rateFlag33,
+                   .rateFlag34 = rateFlag34,
+                   .rateFlag45 = rateFlag45};
   // This variant records before it writes any register.
   SetBoardLineRates(*this, rate);
   RecordLanes(*this, Layout::Options, a);
@@ -369,16 +396,15 @@ std::uint32_t Tessok_API::LineRateConfigurationPam4(double rate, std::uint32_t p
                                                     std::uint32_t rateFlag32, std::uint32_t rateFlag34,
                                                     std::uint32_t mode, std::uint32_t rateFlagBit1,
                                                     std::uint32_t rateFlag44, std::uint32_t rateFlag46) {
-  OptionWordArgs a{};
-  a.rate = rate;
-  a.mode = mode;
-  a.pam4 = pam4;
-  a.rateFlag32 = rateFlag32;
-  a.rateFlag33 = rateFlag33;
-  a.rateFlag34 = rateFlag34;
-  a.rateFlag44 = rateFlag44;
-  a.rateFlag46 = rateFlag46;
-  a.rateFlagBit1 = rateFlagBit1;
+  const OptionWordArgs a{.rate = rate,
+                         .mode = mode,
+                         .pam4 = pam4,
+                         .rateFlag32 = rateFlag32,
+                         .rateFlag33 = rateFlag33,
+                         .rateFlag34 = rateFlag34,
+                         .rateFlag44 = rateFlag44,
+                         .rateFlag46 = rateFlag46,
+                         .rateFlagBit1 = rateFlagBit1};
   const Pam4Board& pam4Board = RowForModel(kPam4Boards, boardModel, kPam4Default);
   SetBoardLineRates(*this, rate);
   Out(*this, static_cast<std::uint16_t>(mode), reg::kRateControl, 0);
@@ -401,25 +427,17 @@ std::uint32_t Tessok_API::LineRateConfigurationPam4B(double rate, std::uint32_t 
                                                      std::uint32_t mode, std::uint32_t rateFlag48,
                                                      std::uint32_t reg104Value, std::uint32_t rateFlag34,
                                                      std::uint32_t rateFlagBit7, std::uint32_t rateFlag52) {
-  OptionWordArgs a{};
-  a.rate = rate;
-  a.mode = mode;
-  a.pam4 = pam4;
-  a.rateFlag32 = rateFlag32;
-  a.rateFlag33 = rateFlag33;
-  a.rateFlag34 = rateFlag34;
-  a.rateFlag47 = rateFlag47;
-  a.rateFlag48 = rateFlag48;
-  a.rateFlag52 = rateFlag52;
-  a.rateFlagBit7 = rateFlagBit7;
-  SetBoardLineRates(*this, rate);
-  Out(*this, static_cast<std::uint16_t>(mode), reg::kRateControl, 0);
-  SelectClockByFlag48(*this, a, reg104Value);
-  WriteBothHalves(*this, kBoardBank, reg::kRateRange, Register105(Layout::Pam4B, a));
-  if (LoadClockFileCsv(clockFileDir, rate) == 0) return 0;
-  WriteBothHalves(*this, kBoardBank, reg::kLaneRateCode, kRateCodeStart);
-  RecordLanes(*this, Layout::Pam4B, a);
-  return SetPam4Modes(*this, a);
+  const OptionWordArgs a{.rate = rate,
+                         .mode = mode,
+                         .pam4 = pam4,
+                         .rateFlag32 = rateFlag32,
+                         .rateFlag33 = rateFlag33,
+                         .rateFlag34 = rateFlag34,
+                         .rateFlag47 = rateFlag47,
+                         .rateFlag48 = rateFlag48,
+                         .rateFlag52 = rateFlag52,
+                         .rateFlagBit7 = rateFlagBit7};
+  return SecondHalfRate(*this, kPam4BVariant, a, reg104Value, kBoardBank);
 }
 
 std::uint32_t Tessok_API::LineRateConfigurationPam4C(double rate, std::uint32_t pam4, std::uint32_t rateFlag33,
@@ -427,27 +445,16 @@ std::uint32_t Tessok_API::LineRateConfigurationPam4C(double rate, std::uint32_t 
                                                      std::uint32_t mode, std::uint32_t rateFlag48,
                                                      std::uint32_t reg104Value, std::uint32_t rateFlag34,
                                                      std::uint32_t bank105, std::uint32_t rateFlag52) {
-  OptionWordArgs a{};
-  a.rate = rate;
-  a.mode = mode;
-  a.pam4 = pam4;
-  a.rateFlag32 = rateFlag32;
-  a.rateFlag33 = rateFlag33;
-  a.rateFlag34 = rateFlag34;
-  a.rateFlag48 = rateFlag48;
-  a.rateFlag52 = rateFlag52;
-  a.rateFlagBit4 = rateFlagBit4;
-  // No 0x100 write on this variant.
-  SetBoardLineRates(*this, rate);
-  SelectClockByFlag48(*this, a, reg104Value);
-  WriteBothHalves(*this, static_cast<std::uint16_t>(bank105), reg::kRateRange, Register105(Layout::Pam4C, a));
-  if (LoadClockFileCsv(clockFileDir, rate) == 0) return 0;
-  platform::SleepMs(kPam4CClockSettleMs);
-  WriteBothHalves(*this, kBoardBank, reg::kLaneRateCode, kRateCodeStart);
-  platform::SleepMs(kPam4CRateSettleMs);
-  RecordLanes(*this, Layout::Pam4C, a);
-  platform::SleepMs(kPam4CRecordSettleMs);
-  return SetPam4Modes(*this, a);
+  const OptionWordArgs a{.rate = rate,
+                         .mode = mode,
+                         .pam4 = pam4,
+                         .rateFlag32 = rateFlag32,
+                         .rateFlag33 = rateFlag33,
+                         .rateFlag34 = rateFlag34,
+                         .rateFlag48 = rateFlag48,
+                         .rateFlag52 = rateFlag52,
+                         .rateFlagBit4 = rateFlagBit4};
+  return SecondHalfRate(*this, kPam4CVariant, a, reg104Value, static_cast<std::uint16_t>(bank105));
 }
 
 std::uint32_t Tessok_API::LineRateConfigurationBasic(double rate) {
