@@ -6,15 +6,25 @@
 // AccessBoardRegister. Calls and baselines alternate and their medians are
 // compared; run on one core:
 //   taskset -c 0 build/bench/tessok_bench --benchmark_filter=LineRate
-// Budgets: exactly the fewest packets the sequence needs (SynthNominal at
-// 25.78125 Gb/s: 756 plan writes, 0x105, 0x205 and two records of 16 = 790),
-// and host time at most 1.15 x (baseline + planner) (ratio <= 1.15).
+// ConfigureLineRate also writes the clock file; writing the same 379 lines
+// alone is reported beside (file_write_us).
+// Budgets: exactly the fewest packets the sequence needs (ConfigureLineRate
+// at 10.3125 Gb/s: 0x100, 756 plan writes, the read-back's 2, two banks' code
+// and check of 4, eight records of 16 and four integer rates of 2 = 903;
+// SynthNominal at 25.78125 Gb/s: 756, 0x105, 0x205 and two records = 790),
+// the waits of the sequence (860 ms and 160 ms), and host time at most
+// 1.15 x (baseline + planner) (ratio <= 1.15).
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <locale>
+#include <string>
 #include <vector>
 
 #include "core/Tessok_API.h"
@@ -61,8 +71,35 @@ struct Run {
   std::size_t packets;     // the fewest the sequence needs
   std::uint64_t waitedMs;  // waits of one call
   std::function<std::uint32_t(Tessok_API&)> call;
-  std::function<void()> planner;  // the planner's share of the call, alone
+  std::function<void()> planner;    // the planner's share of the call, alone
+  std::function<void()> fileWrite;  // the call's file, written alone (none: no file)
 };
+
+// The clock directory of one run, removed afterwards.
+class ClockDirectory {
+ public:
+  ClockDirectory()
+      : path_(std::filesystem::temp_directory_path() / ("tessok-line-rate-bench-" + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(path_);
+  }
+  ~ClockDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  std::string Prefix() const { return path_.string() + "/"; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// A clock file of a plan as the library writes it: "BertOnly", then one
+// "address,value" line per pair.
+void WritePlanFile(const std::string& name, const SI5346_API& plan) {
+  std::ofstream out(name, std::ios::out | std::ios::trunc);
+  out.imbue(std::locale::classic());
+  out << "BertOnly\n";
+  for (std::size_t i = 0; i < plan.addresses.size(); ++i) out << plan.addresses[i] << ',' << plan.values[i] << '\n';
+}
 
 void CompareWithBaseline(benchmark::State& state, const char* address, const Run& run) {
   tessok::sim::SimInstrument sim(address);
@@ -75,8 +112,10 @@ void CompareWithBaseline(benchmark::State& state, const char* address, const Run
     return;
   }
   Tessok_API& api = g_apiInstances[0];
+  ClockDirectory clockDir;
+  api.clockFileDir = clockDir.Prefix();
   tessok::platform::SetSleepHook(&CountWait);
-  std::vector<double> host, baseline, planner;
+  std::vector<double> host, baseline, planner, fileWrite;
   std::size_t packets = 0;
   std::uint64_t waited = 0;
   bool failed = false;
@@ -100,7 +139,10 @@ void CompareWithBaseline(benchmark::State& state, const char* address, const Run
       api.AccessBoardRegister(a.write, a.bank, a.reg, &data);
     }
     auto t4 = Clock::now();
+    if (run.fileWrite) run.fileWrite();
+    auto t5 = Clock::now();
     host.push_back(Us(t0, t1));
+    fileWrite.push_back(Us(t4, t5));
     planner.push_back(Us(t2, t3));
     baseline.push_back(Us(t3, t4));
   }
@@ -115,6 +157,7 @@ void CompareWithBaseline(benchmark::State& state, const char* address, const Run
   state.counters["host_us"] = hostUs;
   state.counters["planner_us"] = plannerUs;
   state.counters["baseline_us"] = baselineUs;
+  if (run.fileWrite) state.counters["file_write_us"] = Median(fileWrite);
   state.counters["ratio"] = ratio;
   APIDisconnect(0);
   if (failed) {
@@ -128,6 +171,29 @@ void CompareWithBaseline(benchmark::State& state, const char* address, const Run
   }
 }
 
+void BM_LineRateConfigureFromGeneratedPlan(benchmark::State& state) {
+  SI5346_API planner;
+  // The clock-file plan of 10.3125 Gb/s: reference 10312.5 / 64 MHz.
+  auto plan = [&] {
+    double f1 = 0, ref = 161.1328125, f3 = 100, f4 = 156.25;
+    benchmark::DoNotOptimize(planner.ComputePlan(&f1, &ref, &f3, &f4, 0, 7592));
+  };
+  plan();
+  const std::string file =
+      (std::filesystem::temp_directory_path() / ("tessok-line-rate-bench-file-" + std::to_string(::getpid()) + ".clk"))
+          .string();
+  CompareWithBaseline(state, "127.0.202.2",
+                      {903, 860,
+                       [](Tessok_API& api) {
+                         double f1 = 0, ref = 0, f3 = 100, f4 = 156.25;
+                         return api.ConfigureLineRate(10.3125, 0, &f1, &ref, &f3, &f4);
+                       },
+                       plan, [&] { WritePlanFile(file, planner); }});
+  std::error_code ignored;
+  std::filesystem::remove(file, ignored);
+}
+BENCHMARK(BM_LineRateConfigureFromGeneratedPlan)->Iterations(200)->Unit(benchmark::kMillisecond);
+
 void BM_LineRateSynthNominal(benchmark::State& state) {
   SI5346_API planner;
   CompareWithBaseline(state, "127.0.202.1",
@@ -135,7 +201,8 @@ void BM_LineRateSynthNominal(benchmark::State& state) {
                        [&] {
                          double f1 = 156.25, f2 = 312.5, f3 = 156.25, f4 = 312.5;
                          benchmark::DoNotOptimize(planner.ComputePlan(&f1, &f2, &f3, &f4, 1, 7652));
-                       }});
+                       },
+                       nullptr});
 }
 BENCHMARK(BM_LineRateSynthNominal)->Iterations(200)->Unit(benchmark::kMillisecond);
 
