@@ -118,7 +118,7 @@ constexpr std::uint16_t kDividerReference = 1;
 constexpr double kHighRangeFromGbps = 20.0;
 constexpr std::uint16_t kHighRangeBit = 64;
 constexpr int kReferenceLanes = 8;
-constexpr double kReferenceLineRateMode = 2.0;
+constexpr std::uint32_t kReferenceLineRateMode = 2;
 // Synthesizer word on the plain path: rate / divisor x 10^9 x 0.5, the divisor
 // by the first rate threshold exceeded.
 struct SynthDivisor {
@@ -298,11 +298,11 @@ std::uint32_t Tessok_API::SetReferenceClock(double mhz) {
     lastResult = Out(*this, kBoardBank, reg::kLaneRateCode, kRateCodeReference);
     for (int lane = 0; lane < kReferenceLanes; ++lane) {
       WriteStatusToEEProm(lane, status::kLineRate, lineRate[lane]);
-      WriteStatusToEEProm(lane, status::kLineRateMode, kReferenceLineRateMode);
+      WriteStatusToEEProm(lane, status::kLineRateMode, static_cast<double>(kReferenceLineRateMode));
     }
     for (int lane = 0; lane < kReferenceLanes; ++lane) {
       phaseStep[lane] = rate::PhaseStepPs(lineRate[lane], rate::kPhaseSteps);
-      lineRateMode[lane] = static_cast<std::uint32_t>(kReferenceLineRateMode);
+      lineRateMode[lane] = kReferenceLineRateMode;
     }
     return ok;
   }

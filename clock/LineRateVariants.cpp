@@ -1,7 +1,8 @@
 // Line-rate variants of particular board families: the option-word variants
 // compose register 0x105 from a PAM4 flag and option flags and record them per
-// channel; the synthesizer variants plan the reference clock on the host and
-// send the plan's chip registers; the default rate resets the rate registers.
+// channel; the clock-file variants load the reference clock from a clock file,
+// the synthesizer variants plan it on the host and send the plan's chip
+// registers; the default rate resets the rate registers.
 //
 // Their writes pass through the single-read word, as the other line-rate
 // operations' do.
@@ -291,7 +292,7 @@ constexpr double kSynthHighRateFromGbps = 17.5;
 constexpr double kSynthHighRateRatio = 82.5;  // Gb/s per GHz of reference above 17.5 Gb/s
 constexpr double kSynthLowRateRatio = 33.0;
 constexpr std::uint16_t kSynthRangeBase = 5;
-constexpr double kClockFileMode = 1.0;  // item 0 of the synthesizer and clock-file variants
+constexpr std::uint32_t kClockFileMode = 1;  // item 0 of the synthesizer and clock-file variants
 
 // The reference frequency in MHz, rounded to 1 Hz (halves away from zero).
 double SynthReferenceMhz(double rate, std::int64_t offsetHz) {
@@ -318,10 +319,10 @@ std::uint32_t FinishReferenceRate(Tessok_API& api) {
                        static_cast<std::uint16_t>(api.highRateRange * kHighRangeBit + kSynthRangeBase));
   api.lastResult = Out(api, kBoardBank, reg::kLaneRateCode, kRateCodeStart);
   api.WriteStatusToEEProm(0, status::kLineRate, api.lineRate[0]);
-  api.WriteStatusToEEProm(0, status::kLineRateMode, kClockFileMode);
+  api.WriteStatusToEEProm(0, status::kLineRateMode, static_cast<double>(kClockFileMode));
   for (int ch = 0; ch < BoardLanes(api); ++ch) {
     api.phaseStep[ch] = rate::PhaseStepPs(api.lineRate[ch], rate::kPhaseSteps);
-    api.lineRateMode[ch] = static_cast<std::uint32_t>(kClockFileMode);
+    api.lineRateMode[ch] = kClockFileMode;
   }
   return api.lastResult;
 }
@@ -336,8 +337,9 @@ std::uint32_t SynthesizedRate(Tessok_API& api, double rate, std::int64_t offsetH
   return FinishReferenceRate(api);
 }
 
-// Pair rates take their rate code in Mb/s; a rate that is not a finite
-// number has none, and the variants refuse it before sending anything.
+// The dual variant sends each rate in Mb/s and names its file after both; a
+// rate that is not a finite number has neither, and is refused before
+// anything is sent.
 bool IsFiniteRate(double rate) { return std::isfinite(rate); }
 
 constexpr int kDualLanes = 8;  // rate 1 for lanes 0-3, rate 2 for lanes 4-7
@@ -470,10 +472,10 @@ std::uint32_t Tessok_API::LineRateConfigurationDual(double rate1, double rate2) 
   lastResult = Out(*this, kBoardBank, reg::kLaneRateCode, rate::RateWordMbps(rate1));
   lastResult = Out(*this, kDualSecondBank, reg::kLaneRateCode, rate::RateWordMbps(rate2));
   WriteStatusToEEProm(0, status::kLineRate, lineRate[0]);
-  WriteStatusToEEProm(0, status::kLineRateMode, kClockFileMode);
+  WriteStatusToEEProm(0, status::kLineRateMode, static_cast<double>(kClockFileMode));
   for (int lane = 0; lane < kDualLanes; ++lane) {
     phaseStep[lane] = rate::PhaseStepPs(lineRate[lane], rate::kPhaseSteps);
-    lineRateMode[lane] = static_cast<std::uint32_t>(kClockFileMode);
+    lineRateMode[lane] = kClockFileMode;
   }
   return lastResult;
 }
