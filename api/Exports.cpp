@@ -87,7 +87,7 @@ uint8_t APIOSFP_7686_ReadI2C(uint8_t index, uint16_t address, double* value) { r
 uint8_t APIOSFP_7686_WriteI2C(uint8_t index, uint16_t address, double value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OSFP_7686_WriteI2C(address, value); }); }
 uint8_t APIReadAdapterType_7686(uint8_t index, uint16_t* type) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ReadAdapterType_7686(type); }, type); }
 uint8_t APILineRateConfiguration_7668B(uint8_t index, double rate, int mode, int pam4, uint32_t rateFlag32, uint32_t rateFlag33, uint32_t rateFlag34, uint32_t bank105, uint32_t rateFlag44) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::LineRateConfiguration_7668B(rate, mode, pam4, rateFlag32, rateFlag33, rateFlag34, bank105, rateFlag44); }); }
-uint8_t APIClockOut7668B(uint8_t /*index*/, uint32_t /*source*/, uint32_t /*divider*/) { return NotBuilt<uint8_t>(); }
+uint8_t APIClockOut7668B(uint8_t index, uint32_t source, uint32_t divider) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ClockOut7668B(source, divider); }); }
 uint8_t APIGetPam4Histogram(uint8_t index, int ch, double* x, double* counts) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::GetPam4Histogram(ch, x, counts); }, x, counts); }
 uint8_t APIGetPam4SignalToNoiseRatio(uint8_t index, int ch, double* snr) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::GetPam4SignalToNoiseRatio(ch, snr); }, snr); }
 

@@ -27,6 +27,14 @@ inline std::int32_t TruncateToInt32(double x) {
   return static_cast<std::int32_t>(x);
 }
 
+// Rounds toward zero to a 32-bit signed integer; nothing for NaN and for
+// values whose truncation lies outside the int32 range, for the operations that
+// refuse a value rather than send a saturated one.
+inline std::optional<std::int32_t> TruncateToInt32Exactly(double x) {
+  if (!(x > -2147483649.0 && x < 2147483648.0)) return std::nullopt;  // NaN fails both
+  return TruncateToInt32(x);
+}
+
 // Rounds toward zero to an unsigned 64-bit integer; nothing for NaN and for
 // values whose truncation lies outside 0 to 2^64 - 1 (a count worked out from
 // an erased line rate, or a negative one), so the caller can leave its output

@@ -26,7 +26,6 @@ constexpr double kStoredRateHigh = 25.78125;  // the value at base + 8
 
 constexpr std::uint32_t kReadinessWaitMs = 50;
 constexpr std::uint32_t kCommitWaitMs = 100;
-constexpr int kRateCodeRetries = 2;
 
 // Base of a selector's per-rate values; selector 0 at the short-form base when asked.
 std::uint32_t RateValueBase(std::uint16_t selector, bool shortForm) {
@@ -88,22 +87,29 @@ std::optional<std::uint16_t> BandCode(const RateBandTable& table, double rate) {
 
 std::uint16_t RateWordMbps(double rate) { return static_cast<std::uint16_t>(TruncateToInt32(rate * 1000.0) & 0xFFFF); }
 
-void ProgramLaneRateCode(Tessok_API& api, std::uint16_t bank, std::uint32_t readBackCode, double laneRate,
-                         const RateBandTable& bands) {
-  std::optional<std::uint16_t> code;
-  if (IsUsableRateCode(readBackCode)) {
-    code = static_cast<std::uint16_t>(readBackCode);
-  } else {
-    code = BandCode(bands, laneRate);
+void WriteLaneRateCode(Tessok_API& api, std::uint16_t bank, std::uint16_t code, int& retriesLeft) {
+  api.lastResult = regs::Write(api, bank, reg::kLaneRateCode, code, kSingleReadWord);
+  while (!api.CheckDspReady(bank) && retriesLeft > 0) {
+    --retriesLeft;
+    api.lastResult = regs::Write(api, bank, reg::kLaneRateCode, code, kSingleReadWord);
   }
+}
+
+std::optional<std::uint16_t> LaneRateCode(std::uint32_t readBackCode, double laneRate, const RateBandTable& bands) {
+  if (IsUsableRateCode(readBackCode)) return static_cast<std::uint16_t>(readBackCode);
+  return BandCode(bands, laneRate);
+}
+
+bool ProgramLaneRateCode(Tessok_API& api, std::uint16_t bank, std::uint32_t readBackCode, double laneRate,
+                         const RateBandTable& bands) {
+  const std::optional<std::uint16_t> code = LaneRateCode(readBackCode, laneRate, bands);
   if (!code) {
     api.lastResult = 0;
-    return;
+    return false;
   }
-  for (int attempt = 0; attempt <= kRateCodeRetries; ++attempt) {
-    api.lastResult = regs::Write(api, bank, reg::kLaneRateCode, *code, kSingleReadWord);
-    if (api.CheckDspReady(bank)) return;
-  }
+  int retries = kRateCodeRetries;
+  WriteLaneRateCode(api, bank, *code, retries);
+  return true;
 }
 
 }  // namespace tessok::rate

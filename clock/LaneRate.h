@@ -55,6 +55,16 @@ constexpr bool IsEightLanePresetRate(double rate) {
   return false;
 }
 
+// ---- Sampling-phase step ----
+
+// Phase steps per unit interval: 129 on most line-rate paths, 64 on the pair
+// and signal-processor variants.
+inline constexpr double kPhaseSteps = 129.0;
+inline constexpr double kPhaseStepsDsp = 64.0;
+
+// Picoseconds per sampling-phase step at a line rate (Gb/s).
+constexpr double PhaseStepPs(double rate, double steps) { return 1000.0 / (rate * steps); }
+
 // ---- Rate-code bands ----
 
 struct RateBand {
@@ -73,6 +83,9 @@ inline constexpr RateBandTable kBandTableA{{{3, true, 16}, {5, true, 32}, {15, t
 // Band table A on boards whose option word 57 reads 1 in its low bits.
 inline constexpr RateBandTable kBandTableALow{{{3, true, 16}, {5, true, 32}, {16, true, 64}}, 3};
 inline constexpr RateBandTable kBandTableB{{{3, true, 16}, {5, true, 32}, {15, true, 66}, {33, false, 100}}, 4};
+// The clock-pattern output's own bands: as table B, the last one ending below 32 Gb/s.
+inline constexpr RateBandTable kBandTableClockPattern{{{3, true, 16}, {5, true, 32}, {15, true, 66}, {32, false, 100}},
+                                                      4};
 
 // Band table A in the form the connected board's option57Low selects.
 const RateBandTable& BandTableA(const Tessok_API& api);
@@ -86,15 +99,27 @@ constexpr bool IsUsableRateCode(std::uint32_t code) { return code >= 1 && code <
 // The rate in Mb/s as the 16-bit word the rate registers take: trunc(rate x 1000), low 16 bits.
 std::uint16_t RateWordMbps(double rate);
 
-// Gives one lane's signal processor its rate code and waits for it: the
-// read-back code when it is usable, else the band code of the lane's rate,
-// written to register 0x205 of the bank (lastResult = that write's result),
-// then Tessok_API::CheckDspReady; while not ready, up to two more writes and
-// checks. A processor that never reports ready keeps the last code and is not
-// reported. A lane with neither a usable code nor a band gets no write and no
-// check, and lastResult becomes 0: the register would otherwise receive
-// whatever the shared data word last held.
-void ProgramLaneRateCode(Tessok_API& api, std::uint16_t bank, std::uint32_t readBackCode, double laneRate,
+// Retries of a rate-code write whose processor does not report ready: two per
+// bank, so at most three writes and three checks.
+inline constexpr int kRateCodeRetries = 2;
+
+// Writes a rate code to register 0x205 of the bank (lastResult = that write's
+// result), then Tessok_API::CheckDspReady; while the processor is not ready and
+// retries are left, writes the same code again (one retry used) and checks
+// again. A processor that never reports ready keeps the last code and is not
+// reported. The caller's allowance lets several banks share one.
+void WriteLaneRateCode(Tessok_API& api, std::uint16_t bank, std::uint16_t code, int& retriesLeft);
+
+// The code a lane's processor takes: the read-back code when it is usable,
+// else the band code of the lane's rate; none when neither exists.
+std::optional<std::uint16_t> LaneRateCode(std::uint32_t readBackCode, double laneRate, const RateBandTable& bands);
+
+// Gives one lane's signal processor its rate code (LaneRateCode) with its own
+// allowance of kRateCodeRetries (WriteLaneRateCode); true. A lane with neither
+// a usable code nor a band gets no write and no check, lastResult becomes 0
+// and the result is false: the register would otherwise receive whatever the
+// shared data word last held.
+bool ProgramLaneRateCode(Tessok_API& api, std::uint16_t bank, std::uint32_t readBackCode, double laneRate,
                          const RateBandTable& bands);
 
 }  // namespace tessok::rate

@@ -52,4 +52,29 @@ inline constexpr std::uint16_t kRateControl = 0x100;
 inline constexpr std::uint16_t kClockSource = 0x104;
 inline constexpr std::uint16_t kRateRange = 0x105;
 
+// ---- Clock outputs and reference clock (bank 0 unless an operation names a bank) ----
+// The bank-select clock output writes kRateControl = 0 at its first bank.
+inline constexpr std::uint16_t kReferenceControl = 0x101;    // 8 after a reference frequency on the plain path
+inline constexpr std::uint16_t kClockOutDividerAlt = 0x102;  // divider of clock source 3
+inline constexpr std::uint16_t kClockOutSelect = 0x103;
+inline constexpr std::uint16_t kClockOutDivider = 0x104;  // divider of the other sources; 1 selects the reference path
+// A 32-bit clock word in two halves: the route of the clock output, or the
+// synthesizer word of the reference clock.
+inline constexpr std::uint16_t kClockWordLow = 0x109;
+inline constexpr std::uint16_t kClockWordHigh = 0x10A;
+inline constexpr std::uint16_t kLaneClockDivider = 0x30D;  // at the lane's bank: 8 (divide by 1) or 16
+// Reference-frequency code: MHz x 100000 as a 32-bit signed value.
+inline constexpr std::uint16_t kReferenceCodeLow = 36;
+inline constexpr std::uint16_t kReferenceCodeHigh = 37;
+// The 32-bit control value of registers 39 (bits 16-31) and 40 (bits 0-15).
+inline constexpr std::uint16_t kControl39High = 39;
+inline constexpr std::uint16_t kControl39Low = 40;
+
+// Sub-registers of the window (kDeviceWindowAddress/Data) that route the clock.
+inline constexpr std::uint16_t kClockRoutingSub = 45;
+inline constexpr std::uint16_t kClockRoutingOn = 0x8000;
+inline constexpr std::uint16_t kClockRoutingInitial = 0x8001;  // the 7775's initial routing
+inline constexpr std::uint16_t kClockRoutingSubB = 60;
+inline constexpr std::uint16_t kClockRoutingInitialB = 18;  // the other boards' initial routing
+
 }  // namespace tessok::reg

@@ -79,6 +79,54 @@ class Tessok_API {
   virtual std::uint8_t AccessBoardRegister(std::uint8_t write, std::uint16_t bank, std::uint16_t reg,
                                            std::uint16_t* data);
 
+  // ---- Clock outputs ----
+  // Each records the clock-output setting as status item 2 of lane 0 (in its
+  // own layout, noted per operation) before it writes, unless said otherwise;
+  // the select register is 0x103 at bank 0 unless a bank is named.
+  //
+  // Item 2 of lanes 0 to 3 = the signed 16-bit channel x 4 + divider (what
+  // restoring the settings calls this with again); then divider 1 or more:
+  // 0x30D = 8 (divider 1) or 16 at the channel's bank (+ 4 on an eight-channel
+  // 7653); divider 0 or less: 0x103 = 0 at bank 0 or 1 by model. Always 1.
+  virtual int ClockOutChannelDivider(std::uint16_t channel, int divider);
+  // Item 2 = v; 0x103 = 1 (pattern 0) or 2, then patterns 1 to 4 load a
+  // 2-, 4-, 8- or 16-bit clock pattern on channel 2. lastResult = the 0x103
+  // write's result, then the pattern load's; returned.
+  virtual std::uint32_t ClockOutPattern(std::uint16_t v, int pattern);
+  // Source 0 to 3: item 2 = source, 0x103 = 2 x source + 1; the write's
+  // result. 0 with nothing recorded or sent for other sources.
+  virtual std::uint8_t ClockOutSource(int source);
+  // As ClockOutSource for pattern 0; any other pattern writes 0x103 = 2 x
+  // source and hands the pattern to ClockOutByPattern on channel = source,
+  // then 1 (0 when ClockOutByPattern refuses).
+  virtual std::uint8_t ClockOutSourcePattern(int source, int pattern);
+  // Item 2 = (b & 7) << 5 | (a & 7) << 2 | (mode & 3); 0x103 = mode; mode 2
+  // adds 0x109 = a (bank 0) and 0x10A = b (bank 2), mode 3 the select 2 and
+  // sub-register 45 = 0x8000 at bank 4 (option code C 1) or 0. Always 1.
+  virtual int ClockOutSelect(std::uint32_t mode, std::uint16_t a, std::uint16_t b);
+  // 0x103 = value; records nothing.
+  virtual void WriteClockOutControl(std::uint16_t value);
+  // Item 2 = (d & 7) << 5 | (c & 7) << 2 | (a & 3); 0x109 = 0 at bank c,
+  // 0x10A = d at bank b, then for a 0 or 1 the select 2 at bank 0 or 4 (its
+  // result); 1 for other a.
+  virtual std::uint8_t ClockOutRoute(std::uint32_t a, std::uint16_t b, std::uint16_t c, std::uint16_t d);
+  // Item 2 = (divider & 7) << 5 | (source & 3); 0x103 = source, then the
+  // divider to 0x102 (source 3) or 0x104. lastStatus = 1 when both writes
+  // succeeded, else 0; returned.
+  virtual std::uint8_t ClockOut7668B(std::uint32_t source, std::uint32_t divider);
+  // 0x103 = v + 4; records nothing.
+  virtual void ClockOutOffsetSource(std::uint16_t v);
+  // Item 2 = (c & 7) << 5 | (b & 7) << 2 | (a & 3); 0x104 = c at bank b; on
+  // the 7698 with a 0 to 3 also 0x103 = 4, 7, 0, 2 at bank a (its result);
+  // 1 otherwise.
+  virtual std::uint8_t ClockOutDivider(std::uint32_t a, std::uint16_t b, std::uint16_t c);
+  // Item 2 = (a & 1) << 5 | (b & 3) << 3 | (c & 7); 0x100 = 0 at bank a, then
+  // 0x103 = c at bank b; that write's result.
+  virtual std::uint8_t ClockOutBankSelect(std::uint16_t a, std::uint16_t b, std::uint16_t c);
+  // Initial clock routing: sub-register 45 = 0x8001 on the 7775; elsewhere
+  // 0x103 = 1 and sub-register 60 = 18. Records nothing; always 1.
+  virtual int InitClockRouting();
+
   // Rate code of a lane's signal processor: on the boards that store them, the
   // per-rate value for 10.3125 or 25.78125 Gb/s (selector = bank); otherwise
   // the rate in Mb/s to 0x228, then the read-back of 0x22B (lastResult tells
@@ -95,6 +143,16 @@ class Tessok_API {
   // A 7733 with option 30 in mode 2 takes 0x104 = 1 and no clock file.
   // Returns the last rate-register write's result, left in lastResult.
   virtual std::uint32_t LineRateConfiguration(double rate, std::uint32_t mode);
+  // ---- Line rate, host-planned reference clock ----
+  // The rate (Gb/s) for every channel; the Si5346 plan for a reference of
+  // F = round((rate > 17.5 ? rate / 82.5 : rate / 33.0) x 10^9 + offsetHz)
+  // / 10^6 MHz from 156.25 MHz, its chip registers to 0x106/0x107; then
+  // 0x105 = 64 x (lineRate[0] >= 20) + 5 (highRateRange), 0x205 = 1, lane 0
+  // recorded (item 1 its rate, item 0 = 1), phaseStep and lineRateMode (1) of
+  // every channel. lastResult (the 0x205 write's). 0, with only lineRate set,
+  // when the planner has no plan. The nominal form has no offset.
+  virtual std::uint32_t LineRateConfigurationSynth(double rate, std::int64_t offsetHz);
+  virtual std::uint32_t LineRateConfigurationSynthNominal(double rate);
   // Preset rates. On a 7653 of sub-type 1: the 45-pair clock file, 0x105, and
   // for the rates 8.5, 10.3125, 12.16512, 14.025, 14.0625, 24.33024,
   // 25.78125, 27.9524, 28.03 and 28.05 (else 0) 0x205 = 1 and lanes 0 to 7 as
@@ -104,9 +162,97 @@ class Tessok_API {
   virtual std::uint32_t LineRateConfigurationPreset(double rate, std::uint32_t mode);
   // Integer lane rate: trunc(rate) to 0x207 (bits 0-7) and 0x208 (bits 8-15).
   virtual void WriteLaneRate(std::uint16_t bank, double rate);
+  // Lanes 0 to 9 at 10.3125 Gb/s (lineRate, phaseStep), highRateRange 0,
+  // 0x105 = 0 and 0x205 = 1; records nothing. lastResult (the 0x205 write's).
+  virtual std::uint32_t SetDefaultLineRate();
   // Code of the first rate-range row with low <= rate < high, its option bits
   // through optionBits; 0 with optionBits untouched when no row matches.
   virtual std::uint32_t FindRateEntry(double rate, std::uint32_t* optionBits);
+  // Records first: every channel gets the rate, its items 1 (rate), 0 (mode),
+  // 32, 33, 34, 35 (pam4) and 45 and its integer lane rate, and pam4Mode; then
+  // 0x100 = 1 and 0x103 = 2 at bank = mode, 0x105 = pam4 & 1 | (rate >= 27)
+  // << 1 | (rateFlag32 & 1) << 2 | (rateFlag33 & 1) << 3 | (rateFlag34 & 1)
+  // << 5 | (rateFlag45 & 3) << 6 | the rate's option bits << 8, 0x205 = 1.
+  // lastResult (the 0x205 write's).
+  virtual std::uint32_t LineRateConfigurationOptions(double rate, std::uint32_t mode, std::uint32_t pam4,
+                                                     std::uint32_t rateFlag32, std::uint32_t rateFlag33,
+                                                     std::uint32_t rateFlag34, std::uint32_t rateFlag45);
+  // The rate for lanes 0 to 7 and LoadClockFileWithMode (0 at once when it
+  // cannot be opened); 0x205 = the rate in Mb/s at the given bank; lanes 0 to
+  // 7 recorded (item 1 their rate, item 0 = 0) with their integer lane rate
+  // and phaseStep. lastResult (the 0x205 write's).
+  virtual std::uint32_t LineRateConfigurationPerBank(double rate, int bank);
+  // One rate for lanes 0 to 3 of a board whose lanes each carry a signal
+  // processor: 0x100 = 0 at bank = mode, lineRate and the 64-step phaseStep,
+  // LoadClockFileCsv2 (0 at once when it cannot be opened), 100 ms, one
+  // rate-code read-back at bank 0, then the code (the read-back when 1 to 165,
+  // else band table A of the lane's rate) to 0x205 of banks 0, 1 (remapLane1
+  // 1), 2 and 3 (option57Bit2 1), each with up to three readiness checks; lanes
+  // 0 to 3 recorded (items 1 and 0 = mode) with their integer lane rate and
+  // lineRateMode. lastResult (the last 0x205 write's). 0 when a bank's rate has
+  // no code: nothing more is sent and nothing recorded.
+  virtual std::uint32_t LineRateConfigurationDsp4Ch(double rate, std::uint32_t mode);
+  // As LineRateConfigurationDsp4Ch, with the clock file generated from the
+  // host plan (GenerateClockFile, which receives the four pointers and leaves
+  // the planner's frequencies in them). 0 with nothing sent when a pointer is
+  // null.
+  virtual std::uint32_t ConfigureLineRate(double rate, std::uint32_t mode, double* f1, double* refMHz, double* f3,
+                                          double* f4);
+  // Option-word variants with a clock file (LoadClockFileCsv; 0 at once when
+  // it cannot be opened). Every channel gets the rate, its items and its
+  // integer lane rate after the rate registers, then pam4Mode and
+  // lineRateMode; lastResult (the last 0x205 write's). The flags are shifted
+  // into 0x105 whole (callers pass 0 or 1).
+  // 0x100 = 0 at bank = mode; on the 7837 0x104 = (mode == 1) at banks 0 and
+  // 1; 0x103 = 1 (mode 1: 2 on the 7837, else 0); rateModeFlag = rateFlag34;
+  // 0x105 = pam4 | bit1 << 1 | f32 << 2 | f33 << 3 | (9.4 <= rate <= 15) << 4
+  // | f34 << 5 | f44 << 6 | f46 << 7; the file; 0x205 = 1. Items 1, 0, 32, 33,
+  // 34, 35 (pam4), 44, 46.
+  virtual std::uint32_t LineRateConfigurationPam4(double rate, std::uint32_t pam4, std::uint32_t rateFlag33,
+                                                  std::uint32_t rateFlag32, std::uint32_t rateFlag34,
+                                                  std::uint32_t mode, std::uint32_t rateFlagBit1,
+                                                  std::uint32_t rateFlag44, std::uint32_t rateFlag46);
+  // 0x100 = 0 at bank = mode; with option word 34 = 1 first 0x103 = 2 (mode
+  // 1) or 1 (mode 0) at bank 0, and the following clock writes at bank 4:
+  // 0x103 = f48, and 0x104 = reg104Value when f48 is 0; 0x105 = pam4 | (1
+  // unless pam4 is 1 and rate <= 14.3) << 1 | f33 << 3 | f32 << 4 | f47 << 5 |
+  // f34 << 6 | bit7 << 7 | f52 << 10 at bank 0 (and 4); the file; 0x205 = 1 at
+  // bank 0 (and 4). Items 1, 0, 32, 33, 35, 47, 48, 34, 52.
+  virtual std::uint32_t LineRateConfigurationPam4B(double rate, std::uint32_t pam4, std::uint32_t rateFlag33,
+                                                   std::uint32_t rateFlag32, std::uint32_t rateFlag47,
+                                                   std::uint32_t mode, std::uint32_t rateFlag48,
+                                                   std::uint32_t reg104Value, std::uint32_t rateFlag34,
+                                                   std::uint32_t rateFlagBit7, std::uint32_t rateFlag52);
+  // Two rates for the lanes 2 x pair and 2 x pair + 1 (pair 0 or 1): 0x100 = 0
+  // at bank = mode, lineRate and the 64-step phaseStep, LoadClockFilePair45Bank
+  // at bank = pair (0 at once when it cannot be opened); per lane at its bank
+  // 0x105 = 64 x (rate >= 15) (highRateRange) and 0x205 = its code; both lanes
+  // recorded (items 1 and 0 = mode) with their integer lane rate; lineRateMode
+  // of lanes 0 to 3. lastResult (the last write's). 0 with nothing sent for
+  // another pair or a rate that is not a finite number.
+  virtual std::uint32_t LineRateConfigurationPair(std::uint32_t pair, double rate1, double rate2, std::uint32_t mode,
+                                                  std::uint16_t code1, std::uint16_t code2);
+  // Lanes 0 to 3 at rate1 and 4 to 7 at rate2, LoadClockFilePair378 (0 at once
+  // when it cannot be opened), 0x205 = each rate in Mb/s at banks 0 and 4,
+  // lane 0 recorded (item 1 its rate, item 0 = 1), phaseStep and lineRateMode
+  // (1) of lanes 0 to 7. lastResult. 0 with nothing sent when a rate is not a
+  // finite number.
+  virtual std::uint32_t LineRateConfigurationDual(double rate1, double rate2);
+  // The rate for every channel, LoadClockFileCsv (0 at once when it cannot be
+  // opened), then as LineRateConfigurationSynth after its plan.
+  virtual std::uint32_t LineRateConfigurationBasic(double rate);
+  // Modes 0 and 1: two rates for the lanes of a pair, as
+  // LineRateConfigurationPair with LoadClockFilePair378Bank, 100 ms, and per
+  // lane its own read-back code (else band table B of its rate) to 0x205 with
+  // up to three readiness checks; lineRateMode of the pair's lanes. Mode 2:
+  // rate1 for lanes 0 to 3 (lineRate, 64-step phaseStep) with the divider of
+  // the divider finder's candidate `index`, 0x100 = 0 at bank 0, then the
+  // divider to 0x205 of banks 0 to 3 with two retries for all four banks
+  // together; records nothing. lastResult (the last 0x205 write's). 0 with
+  // nothing sent for a mode above 2, another pair, a rate that is not a
+  // finite number or no candidate; 0 when a lane's rate has no code.
+  virtual std::uint32_t LineRateConfigurationDspPair(std::uint32_t pair, double rate1, double rate2, std::uint32_t mode,
+                                                     int index);
 
   // Pattern selection of a channel: code (5 = the user pattern), p3, p4, p5.
   // Channels 0 to 15; 0 without a transfer for others.
@@ -475,6 +621,18 @@ class Tessok_API {
   // exactly 5.0 V (lastStatus); any other rail sends nothing and gives 0.
   virtual std::uint8_t SetBridgeRailValue(std::uint16_t value, double* volts);
 
+  // Reference clock in MHz, sent as the code MHz x 100000 (truncated; 37 =
+  // bits 16-31, 36 = bits 0-15) after SetAuxGlobalControl(1). With option
+  // words 33 and 30 reading 12 and 1: 0x104 = 1, the code, 100 ms, 0x417
+  // repeating the code's low half, the rate range of lineRate[0] to 0x105,
+  // 0x205 = 1, then lanes 0 to 7 recorded (item 1 = their rate, item 0 = 2)
+  // with phaseStep and lineRateMode (2) set. Otherwise: the synthesizer word
+  // of lineRate[0] to 0x10A/0x109, 0x100 = 0, the code, 0x101 = 8, 0x205 = 1.
+  // The OR of the link results (the first path: 0x104, the code and 0x417).
+  // 0 with nothing sent when the code or the synthesizer word is not a number
+  // or does not fit 32 bits.
+  virtual std::uint32_t SetReferenceClock(double mhz);
+
   // ---- Auxiliary output block, board part (bank 0) ----
   // Register 0x40D = value (0x411 when option words 33 and 30 read 12 and 1).
   virtual std::uint8_t SetAuxGlobalControl(std::uint16_t value);
@@ -566,6 +724,11 @@ class Tessok_API {
   // 80 bits. False, with nothing sent, for a channel outside 0 to 15, a text of
   // fewer than 80 bits, more than 414 blocks or a character the mode rejects.
   virtual bool UploadUserPattern(int ch, std::string pattern, std::uint32_t mode);
+
+  // Value truncated to a 32-bit signed integer: bits 16-31 to register 39,
+  // bits 0-15 to 40; true. False with nothing sent when the value is not a
+  // number or does not fit 32 bits.
+  virtual bool WriteControl39(double value);
 
   // The free-form parameter block: ten bytes, a 16-bit word, four bytes.
   virtual bool SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3, std::uint8_t a4,
@@ -709,6 +872,15 @@ class Tessok_API {
   virtual std::uint8_t LineRateConfiguration_7668B(double rate, int mode, int pam4, std::uint32_t rateFlag32,
                                                    std::uint32_t rateFlag33, std::uint32_t rateFlag34,
                                                    std::uint32_t bank105, std::uint32_t rateFlag44);
+  // As LineRateConfigurationPam4B without the 0x100 write: 0x105 = pam4 |
+  // (rate >= 30.2) << 1 | f32 << 2 | f33 << 3 | bit4 << 4 | f34 << 5 | f52 <<
+  // 10 at bank105 (and 4); waits 100 ms after the file, 5000 ms after 0x205 and
+  // 100 ms after the records. Items 1, 0, 32, 33, 35, 48, 34, 52.
+  virtual std::uint32_t LineRateConfigurationPam4C(double rate, std::uint32_t pam4, std::uint32_t rateFlag33,
+                                                   std::uint32_t rateFlag32, std::uint32_t rateFlagBit4,
+                                                   std::uint32_t mode, std::uint32_t rateFlag48,
+                                                   std::uint32_t reg104Value, std::uint32_t rateFlag34,
+                                                   std::uint32_t bank105, std::uint32_t rateFlag52);
   // Raw 16-bit EEPROM access through registers 10 and 11 (whole words).
   virtual std::uint8_t WriteValueToEEPROM(std::uint16_t address, std::uint16_t value);
   virtual std::uint8_t ReadValueFromEEPROM(std::uint16_t address, std::uint16_t* value);
@@ -787,6 +959,15 @@ class Tessok_API {
   virtual void BeginLaneRateUpdate(std::uint16_t bank);
   virtual void EndLaneRateUpdate(std::uint16_t bank);
   virtual void CommitLaneRateUpdate(std::uint16_t bank);
+
+  // Clock-like pattern on the transmitter of channel 0 to 3 (bank 5 + channel):
+  // the lane's rate code (the read-back code when usable, else 16, 32, 66 or
+  // 100 by its rate, below 32 Gb/s) to 0x205 with up to three readiness
+  // checks, then SetUserPattern40x2 for channel 5 + channel with the pattern's
+  // words (80, 40, 20 or 10 bits per period for patterns 1 to 4, zeros
+  // otherwise); its result. 0 with nothing sent for another channel, and with
+  // no code or pattern sent when the rate has no code.
+  virtual std::uint8_t ClockOutByPattern(int channel, int pattern);
 
   virtual bool ReturnTrueStub();
 

@@ -14,16 +14,16 @@
 
 #include "FaultSupport.h"
 #include "LaneTrace.h"
-#include "ScratchDirectory.h"
+#include "RateRig.h"
 #include "TestSupport.h"
 
 using namespace tessok;
 using tessok::test::LaneTrace;
 using tessok::test::R;
+using tessok::test::RateRig;
 using tessok::test::Recorded;
 using tessok::test::RecordRead;
 using tessok::test::Rig;
-using tessok::test::ScratchDirectory;
 using tessok::test::Trace;
 using tessok::test::W;
 
@@ -43,24 +43,6 @@ constexpr std::uint32_t kCtleItem[2] = {0x2088, 0x2388};
 constexpr unsigned kRateControl = 0x100, kClockSource = 0x104, kRateRange = 0x105, kRateCode = 0x205;
 constexpr unsigned kLaneRateLow = 0x207, kLaneRateHigh = 0x208, kDspMode = 0x21D, kCtle = 0x21E;
 constexpr unsigned kClockAddress = 0x106, kClockValue = 0x107;
-
-// A connected rig whose clock directory is a scratch directory of the test.
-struct RateRig {
-  explicit RateRig(std::uint16_t model = 7652, const std::vector<sim::RegisterValue>& regs = {}, unsigned salt = 0)
-      : rig(model, regs, 0, salt) {
-    rig.Connect();
-    rig.api().clockFileDir = scratch.Dir();
-  }
-  Tessok_API& api() { return rig.api(); }
-  void ClockFile(const std::string& name, const std::string& text = "5,6\n") { scratch.Write(name, text); }
-  void Restart() {
-    rig.sim.ClearLog();
-    rig.sim.ClearClockChipWrites();
-    rig.sleeps.Waits().clear();
-  }
-  ScratchDirectory scratch;
-  Rig rig;
-};
 
 // Items 1 and 0 and the integer lane rate of lanes 0 to n-1.
 void AppendLaneRates(Trace& t, int lanes, unsigned rate) {

@@ -173,6 +173,9 @@ const Chain kChains[] = {
     // both writes count; the bit-0 read-modify-write sends nothing more after a
     // failed select or read.
     {"SetDspState6", [](Rig& rig) { return rig.api().SetDspState6(2) != 0; }, 2},
+    // The clock-output record (not checked), then the select and the divider,
+    // both needed for lastStatus 1.
+    {"ClockOut7668B", [](Rig&) { return APIClockOut7668B(0, 3, 5) != 0; }, 16 + 2, 0, nullptr, 16},
     {"SetBank1ControlBit0", [](Rig& rig) { return rig.api().SetBank1ControlBit0() != 0; }, 3, 2},
     {"ClearBank1ControlBit0", [](Rig& rig) { return rig.api().ClearBank1ControlBit0() != 0; }, 3, 2},
 };

@@ -254,7 +254,12 @@ TESSOK_EXPORT uint8_t APIReadAdapterType_7686(uint8_t index, uint16_t* type);
 TESSOK_EXPORT uint8_t APILineRateConfiguration_7668B(uint8_t index, double rate, int mode, int pam4,
                                                      uint32_t rateFlag32, uint32_t rateFlag33, uint32_t rateFlag34,
                                                      uint32_t bank105, uint32_t rateFlag44);
-/* Routes a clock source to the clock output with a divider. */
+/* Routes clock source 0 to 3 to the clock output with a divider: the setting
+ * is recorded first in the instrument's status table (item 2 of lane 0 =
+ * (divider & 7) << 5 | (source & 3)), then bank-0 register 0x103 receives
+ * source and register 0x102 (source 3) or 0x104 (any other source) receives
+ * divider, each as its low 16 bits. 1 when both register writes succeeded,
+ * else 0. */
 TESSOK_EXPORT uint8_t APIClockOut7668B(uint8_t index, uint32_t source, uint32_t divider);
 
 /* ===== Measurement ===== */
