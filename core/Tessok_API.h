@@ -79,6 +79,15 @@ class Tessok_API {
   virtual std::uint8_t AccessBoardRegister(std::uint8_t write, std::uint16_t bank, std::uint16_t reg,
                                            std::uint16_t* data);
 
+  // Applies the settings recorded in the status table again: the line rate and
+  // clock output of channel 0, then per channel (0-3 on the four-channel
+  // boards that keep them, else channel 0) the pattern, user pattern, output
+  // level, CTLE and the emphasis or auxiliary settings, each item read with
+  // Monitor and handed to its setter through the virtual table. Every step is
+  // tried; a step whose items cannot be read or are not usable numbers (an
+  // erased table) is skipped. 1 when every read, item and setter succeeded.
+  virtual int RestoreSettings();
+
   // ---- Clock outputs ----
   // Each records the clock-output setting as status item 2 of lane 0 (in its
   // own layout, noted per operation) before it writes, unless said otherwise;

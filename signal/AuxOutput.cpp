@@ -5,6 +5,8 @@
 //
 // Every single register write here passes its value through the main data
 // word (regScratch.word[6]); WriteAuxControl417 sends whatever that word holds.
+#include "signal/AuxOutput.h"
+
 #include <cmath>
 #include <span>
 
@@ -163,6 +165,14 @@ constexpr Amplitude kAmplitudeB{.table = 1,
 // A table is in use while loaded and with a header of exactly 2.0.
 constexpr double kInUseHeader = 2.0;
 
+bool TableInUse(const Tessok_API& api, const Amplitude& a, int ch) {
+  return IsLane(ch) && api.tableLoaded[a.table][ch] == 1 && (api.calibration.*a.header)[ch] == kInUseHeader;
+}
+
+const Amplitude& AmplitudeOf(aux::Amplitude amplitude) {
+  return amplitude == aux::Amplitude::A ? kAmplitudeA : kAmplitudeB;
+}
+
 int AmplitudeBand(const Amplitude& a, const AuxVariant& variant, double mhz) {
   if (a.variantEdges) return BandOf(variant.amplitudeAEdges, mhz);
   return variant.amplitudeBBandZero ? 0 : BandOf(kUsualBandEdges, mhz);
@@ -174,7 +184,7 @@ std::uint8_t SetAmplitude(Tessok_API& api, const Amplitude& a, int ch, double va
   const AuxVariant& variant = VariantOf(api);
   const bool loaded = api.tableLoaded[a.table][ch] == 1;
 
-  if (loaded && (api.calibration.*a.header)[ch] == kInUseHeader) {
+  if (TableInUse(api, a, ch)) {
     // Calibrated: the band of the lane's recorded frequency picks the row. The
     // code is recorded as converted and limited only when it is sent, so that
     // the enable can send it again.
@@ -336,3 +346,13 @@ std::uint8_t Tessok_API::WriteAuxControl417() {
 }
 
 double Tessok_API::GetAuxLevelLimit() { return VariantOf(*this).levelLimit; }
+
+bool aux::AmplitudeTableInUse(const Tessok_API& api, Amplitude amplitude, int ch) {
+  return TableInUse(api, AmplitudeOf(amplitude), ch);
+}
+
+std::uint8_t aux::WriteAmplitudeCode(Tessok_API& api, Amplitude amplitude, int ch, double code) {
+  Lane lane{};
+  if (!ResolveLane(api, ch, kMappedThen3To2, &lane)) return 0;
+  return regs::Write(api, lane.bank, AmplitudeOf(amplitude).reg, LimitCode(code));
+}
