@@ -43,8 +43,8 @@ EyeRows FindEyeRows64(const double* ber) {
   return rows;
 }
 
-void DecodeRowBlocks128(const std::uint8_t* blocks, double phaseStep, double thresholdStep, double* x, double* y,
-                        double* ber, double* map) {
+void DecodeRowBlocks128(const std::uint8_t* __restrict blocks, double phaseStep, double thresholdStep,
+                        double* __restrict x, double* __restrict y, double* __restrict ber, double* __restrict map) {
   for (int r = 0; r < kEyeRows; ++r) {
     const std::uint8_t* block = link::BlockAt(blocks, static_cast<std::size_t>(r));
     const double rowY = r * thresholdStep;
@@ -60,8 +60,8 @@ void DecodeRowBlocks128(const std::uint8_t* blocks, double phaseStep, double thr
   }
 }
 
-void DecodeColumnBlocks64(const std::uint8_t* blocks, double phaseStep, double thresholdStep, double* x, double* y,
-                          double* ber, double* map) {
+void DecodeColumnBlocks64(const std::uint8_t* __restrict blocks, double phaseStep, double thresholdStep,
+                          double* __restrict x, double* __restrict y, double* __restrict ber, double* __restrict map) {
   // Block 63 arrives with the others but holds no column of the map.
   constexpr int kDecodedColumns = kEyeColumns64 - 1;
   for (int r = 0; r < kEyeRows; ++r) {

@@ -72,6 +72,9 @@ struct EyeRows {
 };
 EyeRows FindEyeRows64(const double* ber);
 
+// The two decodings take arrays that do not overlap one another or the
+// blocks (the caller's arrays and the object's own map and capture area).
+//
 // The 128-step single capture's 256 row blocks (received into `blocks`, 1024
 // bytes apart) into the caller's arrays and `map`: entry r x 128 + k holds
 // column k of row r, at (128 - k) phase steps and r threshold steps.

@@ -363,12 +363,11 @@ double Tessok_API::CenterSamplingPoint(int ch, const double* x, const double* y,
   py.reserve(px.capacity());
   pz.reserve(px.capacity());
   for (int r = 0; r < tessok::measure::kEyeRows; ++r) {
-    for (int e = family.firstEntry; e < family.columns; ++e) {
-      const int i = r * family.columns + e;
-      px.push_back(x[i]);
-      py.push_back(y[i]);
-      pz.push_back(tessok::measure::IsEyeCell(ber[i]) ? ber[i] : 0.0);
-    }
+    const int first = r * family.columns + family.firstEntry;
+    const int end = (r + 1) * family.columns;
+    px.insert(px.end(), x + first, x + end);
+    py.insert(py.end(), y + first, y + end);
+    for (int i = first; i < end; ++i) pz.push_back(tessok::measure::IsEyeCell(ber[i]) ? ber[i] : 0.0);
   }
   double level = 0.0;
   eyeContour.Build(boardModel, std::move(px), std::move(py), std::move(pz), &level);
