@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "AllocationCount.h"
+#include "Timing.h"
 #include "core/Tessok_API.h"
 #include "measure/EyeCapture.h"
 #include "measure/EyeContour.h"
@@ -43,25 +44,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using tessok::bench::Clock;
+using tessok::bench::FastestOfEach;
+using tessok::bench::Ns;
 using namespace tessok::measure;
-
-double Ns(Clock::duration d) { return std::chrono::duration<double, std::nano>(d).count(); }
-
-template <typename A, typename B>
-std::pair<double, double> FastestOfEach(int rounds, A&& a, B&& b) {
-  double bestA = 1e300, bestB = 1e300;
-  for (int r = 0; r < rounds; ++r) {
-    auto t0 = Clock::now();
-    a();
-    auto t1 = Clock::now();
-    b();
-    auto t2 = Clock::now();
-    bestA = std::min(bestA, Ns(t1 - t0));
-    bestB = std::min(bestB, Ns(t2 - t1));
-  }
-  return {bestA, bestB};
-}
 
 struct ApiHolder {
   explicit ApiHolder(std::uint32_t model) : api(CreateApiInstance()) {

@@ -46,30 +46,42 @@ struct Opening {
   double early, late, low, high;
 };
 
+// The time edges: the first column counting up from 0 (left) and counting
+// down from the last (right) that holds a cell below the target in the rows
+// around the middle threshold; `none` for a side where no column does. The
+// 64-step maps count only cells that are not 0.
+struct Columns {
+  int left, right;
+};
+Columns OpenColumns(const double* map, int columns, double target, bool skipZero, int none) {
+  auto open = [&](int k) {
+    for (int r = kColumnScanFirstRow; r <= kColumnScanLastRow; ++r) {
+      const double v = map[r * columns + k];
+      if ((!skipZero || v != 0.0) && v < target) return true;
+    }
+    return false;
+  };
+  Columns found{none, none};
+  for (int k = 0; k < columns; ++k) {
+    if (open(k)) {
+      found.left = k;
+      break;
+    }
+  }
+  for (int k = columns - 1; k >= 0; --k) {
+    if (open(k)) {
+      found.right = k;
+      break;
+    }
+  }
+  return found;
+}
+
 // The 128-step search: cells below the target, whatever their value.
 std::uint8_t Opening128(const Tessok_API& api, int ch, double target, Opening* out) {
   const double* map = api.eyeMap[ch];
   auto cell = [map](int r, int k) { return map[r * kEyeColumns128 + k]; };
-  auto columnOpen = [&](int k) {
-    for (int r = kColumnScanFirstRow; r <= kColumnScanLastRow; ++r) {
-      if (cell(r, k) < target) return true;
-    }
-    return false;
-  };
-  int left = kMiddleColumn128;
-  for (int k = 0; k < kEyeColumns128; ++k) {
-    if (columnOpen(k)) {
-      left = k;
-      break;
-    }
-  }
-  int right = kMiddleColumn128;
-  for (int k = kEyeColumns128 - 1; k >= 0; --k) {
-    if (columnOpen(k)) {
-      right = k;
-      break;
-    }
-  }
+  const auto [left, right] = OpenColumns(map, kEyeColumns128, target, false, kMiddleColumn128);
   int lower = -1, upper = -1;
   for (int r = 0; r < kEyeRows && upper < 0; ++r) {
     for (int k = kRowScanFirstColumn; k <= kRowScanLastColumn; ++k) {
@@ -101,27 +113,7 @@ std::uint8_t Opening128(const Tessok_API& api, int ch, double target, Opening* o
 std::uint8_t Opening64(const Tessok_API& api, int ch, double target, Opening* out) {
   const double* map = api.eyeMap[ch];
   auto cell = [map](int r, int e) { return map[r * kEyeColumns64 + e]; };
-  auto columnOpen = [&](int e) {
-    for (int r = kColumnScanFirstRow; r <= kColumnScanLastRow; ++r) {
-      const double v = cell(r, e);
-      if (v != 0.0 && v < target) return true;
-    }
-    return false;
-  };
-  int left = kMiddleColumn64;
-  for (int e = 0; e < kEyeColumns64; ++e) {
-    if (columnOpen(e)) {
-      left = e;
-      break;
-    }
-  }
-  int right = kMiddleColumn64;
-  for (int e = kEyeColumns64 - 1; e >= 0; --e) {
-    if (columnOpen(e)) {
-      right = e;
-      break;
-    }
-  }
+  const auto [left, right] = OpenColumns(map, kEyeColumns64, target, true, kMiddleColumn64);
   int lower = 0, upper = 0;
   bool met = false;
   const double rowTarget = kRowScanFactor64 * target;

@@ -611,7 +611,7 @@ TEST(CaptureEyeDiagram, BadChannelOrArraySendsNothing) {
 }
 
 TEST(StoreEyeBlock, CopiesOneBlockOfWordsIntoTheChannelsStore) {
-  auto api = std::unique_ptr<Tessok_API, void (*)(Tessok_API*)>(CreateApiInstance(), DestroyApiInstance);
+  const test::ApiPtr api = test::NewApi();
   ASSERT_NE(api, nullptr);
   std::vector<std::uint16_t> src(1024 * 512);
   for (std::size_t i = 0; i < src.size(); ++i) src[i] = static_cast<std::uint16_t>(i * 7 + 3);

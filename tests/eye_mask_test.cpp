@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "TestSupport.h"
 #include "core/Tessok_API.h"
 #include "measure/EyeMask.h"
 
@@ -384,15 +385,10 @@ TEST(EyeMask, TemplateThatCannotGrowIsRefused) {
 
 namespace {
 
-struct ApiDeleter {
-  void operator()(Tessok_API* api) const { DestroyApiInstance(api); }
-};
-using ApiPtr = std::unique_ptr<Tessok_API, ApiDeleter>;
+using tessok::test::ApiPtr;
 
 ApiPtr MakeApi(std::uint32_t model, double rate) {
-  ApiPtr api(CreateApiInstance());
-  api->boardModel = model;
-  api->RefreshBoardTraits();
+  ApiPtr api = tessok::test::NewApi(model);
   for (double& r : api->lineRate) r = rate;
   return api;
 }

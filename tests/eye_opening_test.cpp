@@ -6,18 +6,15 @@
 #include <functional>
 #include <memory>
 
+#include "TestSupport.h"
 #include "core/Tessok_API.h"
 
 namespace {
 
-struct ApiDeleter {
-  void operator()(Tessok_API* api) const { DestroyApiInstance(api); }
-};
-using ApiPtr = std::unique_ptr<Tessok_API, ApiDeleter>;
+using tessok::test::ApiPtr;
 
 ApiPtr MakeApi(std::uint32_t model, double rate, std::uint32_t remapLane1 = 0) {
-  ApiPtr api(CreateApiInstance());
-  api->boardModel = model;
+  ApiPtr api = tessok::test::NewApi(model);
   api->remapLane1 = remapLane1;
   api->RefreshBoardTraits();
   for (double& r : api->lineRate) r = rate;
