@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "AllocationCount.h"
+#include "Timing.h"
 #include "core/Tessok_API.h"
 #include "measure/Bathtub.h"
 #include "measure/BathtubDecoding.h"
@@ -44,26 +45,10 @@
 
 namespace {
 
+using tessok::bench::Clock;
+using tessok::bench::FastestOfEach;
+using tessok::bench::Ns;
 using tessok::measure::BathtubDecoding;
-using Clock = std::chrono::steady_clock;
-
-double Ns(Clock::duration d) { return std::chrono::duration<double, std::nano>(d).count(); }
-
-// The fastest of `rounds` runs of each side, alternating; in ns per run.
-template <typename A, typename B>
-std::pair<double, double> FastestOfEach(int rounds, A&& a, B&& b) {
-  double bestA = 1e300, bestB = 1e300;
-  for (int r = 0; r < rounds; ++r) {
-    auto t0 = Clock::now();
-    a();
-    auto t1 = Clock::now();
-    b();
-    auto t2 = Clock::now();
-    bestA = std::min(bestA, Ns(t1 - t0));
-    bestB = std::min(bestB, Ns(t2 - t1));
-  }
-  return {bestA, bestB};
-}
 
 // ---- Decoding ----
 

@@ -410,12 +410,57 @@ class Tessok_API {
   // to measure. Horizontal results in ps, vertical ones in mV.
   virtual std::uint8_t GetTotalJitterAtBER(int ch, double ber, double* tj);
 
+  // Eye maps (measure/EyeCapture.cpp): BER at every sampling phase (columns)
+  // and decision threshold (rows, 256) of a lane, handed back as three
+  // parallel arrays x (ps), y (threshold: mV, or steps until the step is
+  // measured) and ber, and kept per lane in eyeMap with eyeMapValid set. A
+  // block that is not sent, not received or shorter than what is decoded
+  // ends a capture with 0: nothing more is requested and nothing is stored.
+  //
+  // One channel (the mapped bank; 1 -> 0 after the map on a 7841 whose lane 1
+  // is moved), arrays of 32,768 doubles. 128-step models: 128 columns of
+  // 16-bit counts, x falling with the column; when the sampling point reads
+  // back 0 the capture is refused: 0, BER 1.0 everywhere and x rising. 64-step
+  // models: 64 columns of 32-bit counts over a gate of 1000, entries r x 64 + 63
+  // - c for column c < 63 (entry r x 64 is not written); measures the mV per
+  // threshold step and the eye's first and last rows. Then the eye log (its
+  // failure ignored), and the sampling point is centred on the eye (eyeCentre).
+  // 1 captured, 0 refused or failed; 0 with nothing sent for a channel outside
+  // 0-15 or a null array.
+  virtual std::uint8_t CaptureEyeDiagram(int ch, double* x, double* y, double* ber);
+  // One column (block) of channels 0 to 3, the channel being the bank; a
+  // channel takes part when enable[c] is 1. Arrays of 4 slices of 32,768
+  // (128-step) or 16,384 (64-step) doubles; entry r x columns + block of a
+  // slice, x rising with the column. Column 0 programs the gate (1000); on the
+  // 64-step models column 63 also measures each channel's step and rows. 1, or
+  // 0 with nothing sent for a null pointer or a column beyond the map.
+  virtual std::uint8_t CaptureEyeDiagramMultiChannel(const int* enable, std::uint32_t block, double* x, double* y,
+                                                     double* ber);
+  // The mV per threshold step the last eye capture measured (64-step models,
+  // 1 -> 0 on a 7841 whose lane 1 is moved); *step untouched on other models,
+  // for a channel outside 0-15 or a null pointer.
+  virtual void GetMeasuredThresholdStep(int ch, double* step);
+
   // Lane gain correction of the eye measurements: 10^(dB / 20).
   virtual void SetLaneGainDb(std::uint32_t lane, double dB);
+
+  // Edges of the eye in the channel's stored map at a target BER: early and
+  // late in ps, low and high in mV. 1 found; 0 with -1.0 in all four when the
+  // map is not valid or the channel lies outside 0-15; 0 on the 128-step
+  // models when no eye is found (64, 64, 128 and 128 are then left in the
+  // outputs). Nothing written for a null pointer.
+  virtual std::uint8_t GetEyeOpening(int ch, double ber, double* early, double* late, double* low, double* high);
 
   // Sampling point read back from 0x30C as ps and mV; 1 (0 for a channel
   // outside 0-15, outputs untouched).
   virtual std::uint8_t ReadSamplingPoint(std::uint32_t ch, double* ps, double* mV);
+
+  // Eye-mask test on the stored map of lane ch (no channel map): the eye
+  // cells as points in ps and mV (kept in maskX and maskY), counted against
+  // the shape within one unit interval (measure/EyeMask.h). The number of
+  // hits; EyeMask::kRefusedCount for a channel outside 0-15 or a shape that
+  // is not finite.
+  virtual std::uint64_t RunEyeMaskTest(int ch, EyeMaskShape shape);
 
   // Transmitter equalisation: emphasis 0..100 (-1000..1000 on the raw-level
   // models), main tap any value, taps -1000..1000; 0 out of range, with
@@ -956,6 +1001,13 @@ class Tessok_API {
   // The x at which the straight line through (x1, y1) and (x2, y2) reaches target.
   virtual double InterpolateCrossing(double x1, double y1, double x2, double y2, double target);
 
+  // Copy the 512 words src[block x 512 ..] to the same positions of channel
+  // ch's raw store A (512 blocks) or B (1024 blocks) in captureArea; nothing
+  // copied for a channel outside 0-3, a block beyond the store or a null src.
+  // Always 0.
+  virtual int StoreEyeBlockA(int ch, std::uint32_t block, const std::uint16_t* src);
+  virtual int StoreEyeBlockB(int ch, std::uint32_t block, const std::uint16_t* src);
+
   // True when (value AND mask) equals mask; no register access.
   virtual bool TestMask(int value, std::uint8_t mask);
   // Module monitor 36 of a port in units of the register / 256 (lastStatus).
@@ -969,6 +1021,16 @@ class Tessok_API {
   virtual void EndLaneRateUpdate(std::uint16_t bank);
   virtual void CommitLaneRateUpdate(std::uint16_t bank);
 
+  // Centres the sampling point on the eye of a capture's arrays (layout of
+  // CaptureEyeDiagram): the threshold at the eye's centre level (EyeContour)
+  // and the phase at the middle of its range (64, or 32 on the 64-step
+  // models). The centre in threshold steps, unrounded; NaN with nothing sent
+  // for a channel outside 0-15 or a null array, and when there is no eye.
+  virtual double CenterSamplingPoint(int ch, const double* x, const double* y, const double* ber);
+  // mV per threshold step for the centring: the lane's measured step on the
+  // models whose step is measured (0.0 for a channel outside 0-15), else the
+  // rate polynomial rateScalePoly at rateGbps.
+  virtual double ComputeThresholdStep(int ch, double rateGbps);
   // Clock-like pattern on the transmitter of channel 0 to 3 (bank 5 + channel):
   // the lane's rate code (the read-back code when usable, else 16, 32, 66 or
   // 100 by its rate, below 32 Gb/s) to 0x205 with up to three readiness

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,21 @@ inline std::vector<std::uint8_t> PairPayload(const std::vector<std::pair<std::ui
 inline std::vector<std::uint8_t> Padded(std::vector<std::uint8_t> payload, std::size_t length = 1024) {
   if (payload.size() < length) payload.resize(length, 0);
   return payload;
+}
+
+// Eye-map blocks as the captures receive them, padded to 1024 bytes: a
+// threshold row of the 128-step single capture (128 16-bit counts, column k
+// at byte 2k), or a phase column of the other captures (256 32-bit counts,
+// row r at byte 4r).
+inline std::vector<std::uint8_t> EyeRowBlock(const std::function<std::uint16_t(int column)>& count) {
+  std::vector<std::uint16_t> words;
+  for (int k = 0; k < 128; ++k) words.push_back(count(k));
+  return Padded(U16Payload(words));
+}
+inline std::vector<std::uint8_t> EyeColumnBlock(const std::function<std::uint32_t(int row)>& count) {
+  std::vector<std::uint32_t> words;
+  for (int r = 0; r < 256; ++r) words.push_back(count(r));
+  return Padded(U32Payload(words));
 }
 
 }  // namespace tessok::test

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,23 @@ struct Rig {
   std::uint8_t index;
   SleepRecorder sleeps;
 };
+
+// An instrument object of a test's own, outside the table of 32: zero-filled
+// and constructed, with the traits of the given model, destroyed with its
+// pointer. It has no link; tests set its tables directly (and call
+// RefreshBoardTraits after changing its model or option words).
+struct ApiDeleter {
+  void operator()(Tessok_API* api) const { DestroyApiInstance(api); }
+};
+using ApiPtr = std::unique_ptr<Tessok_API, ApiDeleter>;
+inline ApiPtr NewApi(std::uint32_t model = 0) {
+  ApiPtr api(CreateApiInstance());
+  if (api != nullptr) {
+    api->boardModel = model;
+    api->RefreshBoardTraits();
+  }
+  return api;
+}
 
 inline Rig::Access Rd(unsigned bank, unsigned reg) { return {false, bank, reg, 0}; }
 inline Rig::Access Wr(unsigned bank, unsigned reg, std::uint16_t data) { return {true, bank, reg, data}; }
