@@ -22,11 +22,4 @@ R Call(std::uint8_t index, R failure, Body&& body, const Pointers*... pointers) 
   }
 }
 
-// An exported function whose operation is not built yet: it fails without
-// touching the instrument.
-template <typename R>
-R NotBuilt() noexcept {
-  return R{};
-}
-
 }  // namespace tessok::api

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ScratchDirectory.h"
+#include "TempDir.h"
 #include "TestSupport.h"
 
 namespace tessok::test {
@@ -14,7 +14,7 @@ struct RateRig {
   explicit RateRig(std::uint16_t model = 7652, const std::vector<sim::RegisterValue>& regs = {}, unsigned salt = 0)
       : rig(model, regs, 0, salt) {
     rig.Connect();
-    rig.api().clockFileDir = scratch.Dir();
+    rig.api().clockFileDir = scratch.Prefix();
   }
   Tessok_API& api() { return rig.api(); }
   // A clock file in the clock directory, bytes as given.
@@ -25,7 +25,7 @@ struct RateRig {
     rig.sim.ClearClockChipWrites();
     rig.sleeps.Waits().clear();
   }
-  ScratchDirectory scratch;
+  TempDir scratch;
   Rig rig;
 };
 

@@ -33,8 +33,19 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& Path() const { return path_; }
+  std::filesystem::path Path(const std::string& name) const { return path_ / name; }
   // The directory as the library's directory settings take it: with a trailing separator.
   std::string Prefix() const { return path_.string() + "/"; }
+  // Writes a file in the directory, bytes as given (no line-break translation).
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
+    out << text;
+    ASSERT_TRUE(out.good()) << name;
+  }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(Path(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
   // Names of the entries, sorted.
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;

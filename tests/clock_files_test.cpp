@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "FaultSupport.h"
-#include "ScratchDirectory.h"
+#include "TempDir.h"
 #include "TestSupport.h"
 #include "clock/ClockFiles.h"
 
 using namespace tessok;
 using tessok::test::Rd;
 using tessok::test::Rig;
-using tessok::test::ScratchDirectory;
+using tessok::test::TempDir;
 using tessok::test::Wr;
 using Pairs = std::vector<std::pair<std::uint16_t, std::uint16_t>>;
 using Accesses = std::vector<Rig::Access>;
@@ -99,9 +99,9 @@ TEST(ClockFileNames, RatesWithTenSignificantDigitsAndNoSeparatorOfTheirOwn) {
 }
 
 TEST(ClockFileNames, DirectoryTestTellsADirectoryFromAnythingElse) {
-  ScratchDirectory scratch;
+  TempDir scratch;
   scratch.Write("plain", "x");
-  EXPECT_TRUE(DirectoryExists(scratch.Dir()));
+  EXPECT_TRUE(DirectoryExists(scratch.Prefix()));
   EXPECT_TRUE(DirectoryExists(scratch.Path("").string()));
   EXPECT_FALSE(DirectoryExists(scratch.Path("plain").string()));
   EXPECT_FALSE(DirectoryExists(scratch.Path("plain").string() + "/"));
@@ -135,7 +135,7 @@ TEST(ClockFileLoading, FieldsConvertByTheReadingRules) {
       {"2852,", 2852, 0},
       {"", 0, 0},
   };
-  ScratchDirectory scratch;
+  TempDir scratch;
   std::string text;
   Pairs expected;
   for (const Case& c : cases) {
@@ -145,7 +145,7 @@ TEST(ClockFileLoading, FieldsConvertByTheReadingRules) {
   scratch.Write(kSingleName, text);
   Rig rig;
   rig.Connect();
-  EXPECT_EQ(rig.api().LoadClockFile45(scratch.Dir(), kRate), 1);
+  EXPECT_EQ(rig.api().LoadClockFile45(scratch.Prefix(), kRate), 1);
   const Pairs sent = rig.sim.ClockChipWrites(0);
   ASSERT_EQ(sent.size(), expected.size());  // the end of the file ends the fixed count
   for (std::size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(sent[i], expected[i]) << '"' << cases[i].line << '"';
@@ -162,40 +162,40 @@ TEST(ClockFileLoading, NumbersIgnoreTheApplicationLocale) {
     std::string do_grouping() const override { return "\3"; }
   };
   const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new Comma));
-  ScratchDirectory scratch;
+  TempDir scratch;
   Rig rig;
   rig.Connect();
   double f1 = 0, ref = 0, f3 = 100, f4 = 156.25;
-  EXPECT_EQ(rig.api().GenerateClockFile(scratch.Dir(), 10.3125, &f1, &ref, &f3, &f4), 1);
+  EXPECT_EQ(rig.api().GenerateClockFile(scratch.Prefix(), 10.3125, &f1, &ref, &f3, &f4), 1);
   const std::vector<std::string> lines = Lines(scratch.Read("10.3125.clk"));
   std::locale::global(previous);
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[1], "2852,216");
   rig.sim.ClearClockChipWrites();
-  EXPECT_EQ(rig.api().LoadClockFileCsv(scratch.Dir(), 10.3125), 1);
+  EXPECT_EQ(rig.api().LoadClockFileCsv(scratch.Prefix(), 10.3125), 1);
   EXPECT_EQ(rig.sim.ClockChipWrites(0).size(), 378u);
 }
 
 TEST(ClockFileLoading, ALineOverNinetyNineCharactersIsCutAndEndsTheFile) {
-  ScratchDirectory scratch;
+  TempDir scratch;
   Rig rig;
   rig.Connect();
   // 99 characters are a whole line.
   scratch.Write(kSingleName, std::string(96, ' ') + "1,2\n3,4\n");
-  EXPECT_EQ(rig.api().LoadClockFile45(scratch.Dir(), kRate), 1);
+  EXPECT_EQ(rig.api().LoadClockFile45(scratch.Prefix(), kRate), 1);
   EXPECT_EQ(rig.sim.ClockChipWrites(0), (Pairs{{1, 2}, {3, 4}}));
 
   // 102 characters: the first 99 are 97 spaces and "12", converted as such
   // (uncut it would be 123,4); nothing after the cut line is read.
   rig.sim.ClearClockChipWrites();
   scratch.Write(kSingleName, std::string(97, ' ') + "123,4\n5,6\n");
-  EXPECT_EQ(rig.api().LoadClockFile45(scratch.Dir(), kRate), 1);
+  EXPECT_EQ(rig.api().LoadClockFile45(scratch.Prefix(), kRate), 1);
   EXPECT_EQ(rig.sim.ClockChipWrites(0), (Pairs{{12, 0}}));
 
   // The same for an open-ended file: the cut line keeps its two fields.
   rig.sim.ClearClockChipWrites();
   scratch.Write(kSingleName, "BertOnly\n1,2" + std::string(97, ' ') + "9\n3,4\n");
-  EXPECT_EQ(rig.api().LoadClockFileCsv(scratch.Dir(), kRate), 1);
+  EXPECT_EQ(rig.api().LoadClockFileCsv(scratch.Prefix(), kRate), 1);
   EXPECT_EQ(rig.sim.ClockChipWrites(0), (Pairs{{1, 2}}));
 }
 
@@ -227,11 +227,11 @@ TEST(ClockFileLoading, EachLoaderReadsItsCountFromItsNameAtItsBank) {
   unsigned salt = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScratchDirectory scratch;
+    TempDir scratch;
     scratch.Write(c.file, NumberedLines(c.lines));
     Rig rig(7652, 0, ++salt);
     rig.Connect();
-    EXPECT_EQ(c.call(rig.api(), scratch.Dir()), 1);
+    EXPECT_EQ(c.call(rig.api(), scratch.Prefix()), 1);
     EXPECT_EQ(rig.sim.ClockChipWrites(c.bank), NumberedPairs(c.firstPair, c.sent));
     if (c.bank != 0) {
       EXPECT_TRUE(rig.sim.ClockChipWrites(0).empty());
@@ -242,14 +242,14 @@ TEST(ClockFileLoading, EachLoaderReadsItsCountFromItsNameAtItsBank) {
 }
 
 TEST(ClockFileLoading, FixedCountLoadersStopAtTheEndOfTheFile) {
-  ScratchDirectory scratch;
+  TempDir scratch;
   Rig rig;
   rig.Connect();
   scratch.Write(kSingleName, "1,2\n\n3,4");  // an empty line inside, no line feed at the end
-  EXPECT_EQ(rig.api().LoadClockFile500(scratch.Dir(), kRate), 1);
+  EXPECT_EQ(rig.api().LoadClockFile500(scratch.Prefix(), kRate), 1);
   EXPECT_EQ(rig.sim.ClockChipWrites(0), (Pairs{{1, 2}, {0, 0}, {3, 4}}));
   scratch.Write(kPairName, "");
-  EXPECT_EQ(rig.api().LoadClockFilePair378(scratch.Dir(), kRate1, kRate2), 1);
+  EXPECT_EQ(rig.api().LoadClockFilePair378(scratch.Prefix(), kRate1, kRate2), 1);
   EXPECT_EQ(rig.sim.ClockChipWrites(0).size(), 3u);
   EXPECT_EQ(rig.sleeps.Waits(), (std::vector<std::uint32_t>{20, 20}));
 }
@@ -267,36 +267,36 @@ TEST(ClockFileLoading, OpenEndedLoadersStopAtALineWithoutSecondField) {
       {"", {}},                                         // an empty file
       {"h\n0x10,0x20\r\n30,40", {{16, 32}, {30, 40}}},  // the end of the file ends the loop
   };
-  ScratchDirectory scratch;
+  TempDir scratch;
   Rig rig;
   rig.Connect();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     scratch.Write(kSingleName, c.text);
     rig.sim.ClearClockChipWrites();
-    EXPECT_EQ(rig.api().LoadClockFileCsv(scratch.Dir(), kRate), 1);
+    EXPECT_EQ(rig.api().LoadClockFileCsv(scratch.Prefix(), kRate), 1);
     EXPECT_EQ(rig.sim.ClockChipWrites(0), c.sent);
     rig.sim.ClearClockChipWrites();
-    EXPECT_EQ(rig.api().LoadClockFileCsv2(scratch.Dir(), kRate), 1);
+    EXPECT_EQ(rig.api().LoadClockFileCsv2(scratch.Prefix(), kRate), 1);
     EXPECT_EQ(rig.sim.ClockChipWrites(0), c.sent);
   }
   EXPECT_EQ(rig.sleeps.Waits(), std::vector<std::uint32_t>(2 * std::size(cases), 20));
 }
 
 TEST(ClockFileLoading, NoFileADirectoryOrAFifoUnderTheNameSendsNothing) {
-  ScratchDirectory scratch;
+  TempDir scratch;
   Rig rig;
   rig.Connect();
-  for (const LoaderRow& l : kLoaders) EXPECT_EQ(l.call(rig.api(), scratch.Dir()), 0) << l.name << " missing";
+  for (const LoaderRow& l : kLoaders) EXPECT_EQ(l.call(rig.api(), scratch.Prefix()), 0) << l.name << " missing";
   std::filesystem::create_directory(scratch.Path(kSingleName));
   std::filesystem::create_directory(scratch.Path(kPairName));
-  for (const LoaderRow& l : kLoaders) EXPECT_EQ(l.call(rig.api(), scratch.Dir()), 0) << l.name << " directory";
+  for (const LoaderRow& l : kLoaders) EXPECT_EQ(l.call(rig.api(), scratch.Prefix()), 0) << l.name << " directory";
   std::filesystem::remove(scratch.Path(kSingleName));
   std::filesystem::remove(scratch.Path(kPairName));
   // Opening a FIFO without a writer would block.
   ASSERT_EQ(::mkfifo(scratch.Path(kSingleName).c_str(), 0600), 0);
   ASSERT_EQ(::mkfifo(scratch.Path(kPairName).c_str(), 0600), 0);
-  for (const LoaderRow& l : kLoaders) EXPECT_EQ(l.call(rig.api(), scratch.Dir()), 0) << l.name << " FIFO";
+  for (const LoaderRow& l : kLoaders) EXPECT_EQ(l.call(rig.api(), scratch.Prefix()), 0) << l.name << " FIFO";
   EXPECT_TRUE(rig.sim.Log().empty());
   EXPECT_TRUE(rig.sleeps.Waits().empty());
 }
@@ -316,22 +316,22 @@ TEST(ClockFileLoading, ModeLineSelectsTheClockInput) {
   unsigned salt = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.model) + " \"" + c.modeLine + "\"");
-    ScratchDirectory scratch;
+    TempDir scratch;
     scratch.Write(kSingleName, std::string(c.modeLine) + "\n5,6\n");
     Rig rig(c.model, 0, ++salt);
     rig.Connect();
-    EXPECT_EQ(rig.api().LoadClockFileWithMode(scratch.Dir(), kRate), 1);
+    EXPECT_EQ(rig.api().LoadClockFileWithMode(scratch.Prefix(), kRate), 1);
     EXPECT_EQ(rig.Accesses(), (Accesses{Wr(c.bank, 0x103, c.value), Wr(0, kAddressReg, 5), Wr(0, kValueReg, 6)}));
     APIDisconnect(0);
   }
 }
 
 TEST(ClockFileLoading, Model7775PulsesTheClockBitAndReads381Pairs) {
-  ScratchDirectory scratch;
+  TempDir scratch;
   scratch.Write(kSingleName, "0\n" + NumberedLines(400));
   Rig rig(7775, {{2, 0x00F3}});
   rig.Connect();
-  EXPECT_EQ(rig.api().LoadClockFileWithMode(scratch.Dir(), kRate), 1);
+  EXPECT_EQ(rig.api().LoadClockFileWithMode(scratch.Prefix(), kRate), 1);
   Accesses expected{Wr(1, 0x103, 1), Rd(0, 2), Wr(0, 2, 0x00F1), Wr(0, 2, 0x00F3)};
   for (const Rig::Access& a : PairWrites(0, NumberedPairs(0, 381))) expected.push_back(a);
   EXPECT_EQ(rig.Accesses(), expected);
@@ -343,7 +343,7 @@ TEST(ClockFileLoading, Model7775PulsesTheClockBitAndReads381Pairs) {
   rig.sim.SetReg(0, 2, 0x00F1);
   tessok::test::TransferFaults faults;
   faults.FailReceive(1);
-  EXPECT_EQ(rig.api().LoadClockFileWithMode(scratch.Dir(), kRate), 1);
+  EXPECT_EQ(rig.api().LoadClockFileWithMode(scratch.Prefix(), kRate), 1);
   const Accesses sent = rig.Accesses();
   ASSERT_EQ(sent.size(), 2 + 2 * 381u);
   EXPECT_EQ(Accesses(sent.begin(), sent.begin() + 4),
@@ -353,7 +353,7 @@ TEST(ClockFileLoading, Model7775PulsesTheClockBitAndReads381Pairs) {
 
 class GeneratedClockFile : public ::testing::Test {
  protected:
-  ScratchDirectory scratch;
+  TempDir scratch;
   Rig rig;
   double f1 = 0, ref = -7.0, f3 = 100, f4 = 156.25;
   void SetUp() override { rig.Connect(); }
@@ -366,7 +366,7 @@ class GeneratedClockFile : public ::testing::Test {
 };
 
 TEST_F(GeneratedClockFile, IsThePlanWrittenAndClosedBeforeItsFirstPairGoesOut) {
-  const std::string dir = scratch.Dir() + "clk/";  // missing: created
+  const std::string dir = scratch.Prefix() + "clk/";  // missing: created
   std::atomic<int> linesAtFirstWrite{-1};
   const std::string file = dir + "10.3125.clk";
   rig.sim.OnWrite(0, kAddressReg, [&](std::uint16_t value) {
@@ -400,17 +400,17 @@ TEST_F(GeneratedClockFile, IsThePlanWrittenAndClosedBeforeItsFirstPairGoesOut) {
 }
 
 TEST_F(GeneratedClockFile, ReadsBackWhole) {
-  ASSERT_EQ(rig.api().GenerateClockFile(scratch.Dir(), 25.78125, &f1, &ref, &f3, &f4), 1);
+  ASSERT_EQ(rig.api().GenerateClockFile(scratch.Prefix(), 25.78125, &f1, &ref, &f3, &f4), 1);
   const Pairs plan = Plan();
   rig.sim.ClearClockChipWrites();
-  EXPECT_EQ(rig.api().LoadClockFileCsv(scratch.Dir(), 25.78125), 1);
+  EXPECT_EQ(rig.api().LoadClockFileCsv(scratch.Prefix(), 25.78125), 1);
   EXPECT_EQ(rig.sim.ClockChipWrites(0), plan);
   rig.sim.ClearClockChipWrites();
-  EXPECT_EQ(rig.api().LoadClockFileCsv2(scratch.Dir(), 25.78125), 1);
+  EXPECT_EQ(rig.api().LoadClockFileCsv2(scratch.Prefix(), 25.78125), 1);
   EXPECT_EQ(rig.sim.ClockChipWrites(0), plan);
   // Taken as a pair, "BertOnly" is (0, 0); the end of the file ends the count.
   rig.sim.ClearClockChipWrites();
-  EXPECT_EQ(rig.api().LoadClockFile500(scratch.Dir(), 25.78125), 1);
+  EXPECT_EQ(rig.api().LoadClockFile500(scratch.Prefix(), 25.78125), 1);
   Pairs withHead{{0, 0}};
   withHead.insert(withHead.end(), plan.begin(), plan.end());
   EXPECT_EQ(rig.sim.ClockChipWrites(0), withHead);
@@ -428,7 +428,7 @@ TEST_F(GeneratedClockFile, ReferenceRequestFollowsTheRateBand) {
   for (const Case& c : cases) {
     rig.api().option57Low = c.option57Low;
     ref = -7.0;
-    EXPECT_EQ(rig.api().GenerateClockFile(scratch.Dir(), c.rate, &f1, &ref, &f3, &f4), 1) << c.rate;
+    EXPECT_EQ(rig.api().GenerateClockFile(scratch.Prefix(), c.rate, &f1, &ref, &f3, &f4), 1) << c.rate;
     EXPECT_EQ(ref, c.ref) << c.rate << " " << c.option57Low;
   }
 }
@@ -437,12 +437,12 @@ TEST_F(GeneratedClockFile, RefusedRequestsLeaveTheFileAndSendNothing) {
   scratch.Write("0.clk", "BertOnly\n1,2\n");
   for (double rate : {32.0, 40.0, std::nan(""), 0.0}) {
     ref = -7.0;
-    EXPECT_EQ(rig.api().GenerateClockFile(scratch.Dir(), rate, &f1, &ref, &f3, &f4), 0) << rate;
+    EXPECT_EQ(rig.api().GenerateClockFile(scratch.Prefix(), rate, &f1, &ref, &f3, &f4), 0) << rate;
     if (rate != 0.0) {
       EXPECT_EQ(ref, -7.0) << rate;  // no band: nothing stored
     }
   }
-  EXPECT_EQ(rig.api().GenerateClockFile(scratch.Dir(), 10.3125, &f1, nullptr, &f3, &f4), 0);
+  EXPECT_EQ(rig.api().GenerateClockFile(scratch.Prefix(), 10.3125, &f1, nullptr, &f3, &f4), 0);
   EXPECT_EQ(scratch.Read("0.clk"), "BertOnly\n1,2\n");  // the planner found no plan for 0 MHz
   EXPECT_FALSE(std::filesystem::exists(scratch.Path("32.clk")));
   EXPECT_TRUE(rig.sim.Log().empty());
@@ -451,7 +451,7 @@ TEST_F(GeneratedClockFile, RefusedRequestsLeaveTheFileAndSendNothing) {
 
 TEST_F(GeneratedClockFile, RegularFileInTheDirectorysWayIsRefused) {
   scratch.Write("clk", "not a directory");
-  EXPECT_EQ(rig.api().GenerateClockFile(scratch.Dir() + "clk/", 10.3125, &f1, &ref, &f3, &f4), 0);
+  EXPECT_EQ(rig.api().GenerateClockFile(scratch.Prefix() + "clk/", 10.3125, &f1, &ref, &f3, &f4), 0);
   EXPECT_EQ(ref, -7.0);
   EXPECT_EQ(scratch.Read("clk"), "not a directory");
   EXPECT_TRUE(rig.sim.Log().empty());
@@ -460,12 +460,12 @@ TEST_F(GeneratedClockFile, RegularFileInTheDirectorysWayIsRefused) {
 
 TEST_F(GeneratedClockFile, AFileThatCannotBeWrittenStillSendsThePlan) {
   std::filesystem::create_directory(scratch.Path("10.3125.clk"));
-  EXPECT_EQ(rig.api().GenerateClockFile(scratch.Dir(), 10.3125, &f1, &ref, &f3, &f4), 1);
+  EXPECT_EQ(rig.api().GenerateClockFile(scratch.Prefix(), 10.3125, &f1, &ref, &f3, &f4), 1);
   EXPECT_EQ(rig.sim.ClockChipWrites(0), Plan());
   std::filesystem::remove(scratch.Path("10.3125.clk"));
   ASSERT_EQ(::mkfifo(scratch.Path("10.3125.clk").c_str(), 0600), 0);  // never opened: it would block
   rig.sim.ClearClockChipWrites();
-  EXPECT_EQ(rig.api().GenerateClockFile(scratch.Dir(), 10.3125, &f1, &ref, &f3, &f4), 1);
+  EXPECT_EQ(rig.api().GenerateClockFile(scratch.Prefix(), 10.3125, &f1, &ref, &f3, &f4), 1);
   EXPECT_EQ(rig.sim.ClockChipWrites(0), Plan());
   EXPECT_EQ(rig.sleeps.Waits(), (std::vector<std::uint32_t>{20, 20}));
 }

@@ -59,7 +59,7 @@ void AppendLaneRates(Trace& t, int lanes, unsigned rate) {
 TEST(LineRate7668B, RecordsFirstThenLoadsTheFileAndProgramsTheRate) {
   RateRig r(7668);
   r.ClockFile("25.78125.clk");
-  ASSERT_EQ(APIConfigureApplication(0, r.scratch.Dir().c_str(), "", "", 0, 0), 1);
+  ASSERT_EQ(APIConfigureApplication(0, r.scratch.Prefix().c_str(), "", "", 0, 0), 1);
   // Flags with more than bit 0 set: recorded as given, bit 0 programmed.
   EXPECT_EQ(APILineRateConfiguration_7668B(0, 25.78125, 2, 1, 3, 1, 5, 2, 7), 1);
   // 0x105: pam4, flags 32, 33, 34 (bits 0, 2, 3, 5), option bits 38 of the

@@ -886,13 +886,13 @@ TEST(GeneratedPlanLineRate, StopsWhereItsStepFails) {
   // A clock directory that cannot be made.
   r.Restart();
   r.ClockFile("plain-file");
-  r.api().clockFileDir = r.scratch.Dir() + "plain-file/clk/";
+  r.api().clockFileDir = r.scratch.Prefix() + "plain-file/clk/";
   EXPECT_EQ(r.api().ConfigureLineRate(10.3125, 0, &f1, &ref, &f3, &f4), 0u);
   EXPECT_EQ(test::LaneTrace(r.rig), (Trace{W(0, kRateControl, 0)}));
 
   // With option word 57's low bits 1 the file is planned for 20 Gb/s, but band A has no code there.
   r.Restart();
-  r.api().clockFileDir = r.scratch.Dir();
+  r.api().clockFileDir = r.scratch.Prefix();
   r.api().option57Low = 1;
   EXPECT_EQ(r.api().ConfigureLineRate(20.0, 0, &f1, &ref, &f3, &f4), 0u);
   EXPECT_EQ(r.rig.sim.ClockChipWrites(0).size(), 378u);
