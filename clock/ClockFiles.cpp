@@ -141,7 +141,7 @@ constexpr ClockInput kClockInputByMode[3][2] = {
 void SelectClockInput(Tessok_API& api, const ModeFileModel& m, int mode) {
   const int row = mode == 0 ? 0 : mode == 1 ? 1 : 2;
   const ClockInput in = kClockInputByMode[row][m.altInputColumn ? 1 : 0];
-  regs::Write(api, in.bank, reg::kClockInputSelect, in.value, kClockWord);
+  regs::Write(api, in.bank, reg::kClockSelect, in.value, kClockWord);
   if (!m.pulseClockBit) return;
   std::uint16_t control = 0;
   // A failed read leaves another register's word: writing it back would
@@ -220,7 +220,7 @@ int Tessok_API::GenerateClockFile(std::string dir, double rate, double* f1, doub
   const std::size_t count = std::min(si5346.addresses.size(), si5346.values.size());
   // The file is complete and closed before the first pair goes out.
   WritePlanFile(name, si5346, count);
-  for (std::size_t i = 0; i < count; ++i) SendPair(*this, 0, {si5346.addresses[i], si5346.values[i]});
+  SendPlan(*this, 0);
   platform::SleepMs(kSettleMs);
   return 1;
 }
@@ -235,4 +235,9 @@ int Tessok_API::LoadClockFilePair45Bank(std::string dir, std::uint32_t bank, dou
 
 int Tessok_API::LoadClockFilePair378Bank(std::string dir, std::uint32_t bank, double rate1, double rate2) {
   return Load(*this, kPair378Bank, dir, bank, rate1, rate2);
+}
+
+void tessok::clockfile::SendPlan(Tessok_API& api, std::uint16_t bank) {
+  const std::size_t count = std::min(api.si5346.addresses.size(), api.si5346.values.size());
+  for (std::size_t i = 0; i < count; ++i) SendPair(api, bank, {api.si5346.addresses[i], api.si5346.values[i]});
 }

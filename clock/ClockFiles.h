@@ -132,3 +132,14 @@ bool ForEachPair(const std::string& path, const Kind& kind, int pairs, OnMode&& 
 
 }  // namespace clockfile
 }  // namespace tessok
+
+class Tessok_API;
+
+namespace tessok::clockfile {
+
+// Sends the planner's register plan (si5346.addresses / values) as clock-chip
+// pairs at a bank, 0x106 = address then 0x107 = value through the single-read
+// word; transfer results are not examined. No settling wait.
+void SendPlan(Tessok_API& api, std::uint16_t bank);
+
+}  // namespace tessok::clockfile

@@ -188,14 +188,14 @@ int Tessok_API::ClockOutChannelDivider(std::uint16_t channel, int divider) {
     Out(*this, bank, reg::kLaneClockDivider, divider == 1 ? kLaneDivideBy1 : kLaneDivideBy2);
   } else {
     const std::uint16_t bank = InModelList(kDividerOffAtBank0, boardModel) ? 0 : 1;
-    Out(*this, bank, reg::kClockOutSelect, kSelectOff);
+    Out(*this, bank, reg::kClockSelect, kSelectOff);
   }
   return 1;
 }
 
 std::uint32_t Tessok_API::ClockOutPattern(std::uint16_t v, int pattern) {
   RecordClockOutput(*this, v);
-  lastResult = Out(*this, kBoardBank, reg::kClockOutSelect, pattern == 0 ? kSelectInitial : kSelectPattern);
+  lastResult = Out(*this, kBoardBank, reg::kClockSelect, pattern == 0 ? kSelectInitial : kSelectPattern);
   if (const std::optional<ClockPattern> words = PatternOf(kFastPatterns, pattern)) {
     lastResult = SetUserPattern40x2(kPatternChannelFast, words->first, words->second);
   }
@@ -205,26 +205,26 @@ std::uint32_t Tessok_API::ClockOutPattern(std::uint16_t v, int pattern) {
 std::uint8_t Tessok_API::ClockOutSource(int source) {
   if (source < 0 || source >= kSourceCount) return 0;
   RecordClockOutput(*this, source);
-  return Out(*this, kBoardBank, reg::kClockOutSelect, SourceSelect(source, false));
+  return Out(*this, kBoardBank, reg::kClockSelect, SourceSelect(source, false));
 }
 
 std::uint8_t Tessok_API::ClockOutSourcePattern(int source, int pattern) {
   if (source < 0 || source >= kSourceCount) return 0;
   RecordClockOutput(*this, source);
-  const std::uint8_t ok = Out(*this, kBoardBank, reg::kClockOutSelect, SourceSelect(source, pattern != 0));
+  const std::uint8_t ok = Out(*this, kBoardBank, reg::kClockSelect, SourceSelect(source, pattern != 0));
   if (pattern == 0) return ok;
   return LoadPatternOnLane(*this, source, pattern) ? 1 : 0;
 }
 
 int Tessok_API::ClockOutSelect(std::uint32_t mode, std::uint16_t a, std::uint16_t b) {
   RecordClockOutput(*this, ((b & 7u) << 5) | ((a & 7u) << 2) | (mode & 3u));
-  Out(*this, kBoardBank, reg::kClockOutSelect, static_cast<std::uint16_t>(mode));
+  Out(*this, kBoardBank, reg::kClockSelect, static_cast<std::uint16_t>(mode));
   if (mode == kClockOutModeRoute) {
     Out(*this, kBoardBank, reg::kClockWordLow, a);
     Out(*this, kRouteHighBank, reg::kClockWordHigh, b);
   } else if (mode == kClockOutModeRouting) {
     const std::uint16_t bank = optionCodeC == kSelectBank4OptionCodeC ? kSelectBank4 : kBoardBank;
-    Out(*this, bank, reg::kClockOutSelect, kSelectPattern);
+    Out(*this, bank, reg::kClockSelect, kSelectPattern);
     Out(*this, bank, reg::kDeviceWindowAddress, reg::kClockRoutingSub);
     std::uint16_t unused = 0;
     regs::Read(*this, bank, reg::kDeviceWindowData, &unused);
@@ -233,48 +233,48 @@ int Tessok_API::ClockOutSelect(std::uint32_t mode, std::uint16_t a, std::uint16_
   return 1;
 }
 
-void Tessok_API::WriteClockOutControl(std::uint16_t value) { Out(*this, kBoardBank, reg::kClockOutSelect, value); }
+void Tessok_API::WriteClockOutControl(std::uint16_t value) { Out(*this, kBoardBank, reg::kClockSelect, value); }
 
 std::uint8_t Tessok_API::ClockOutRoute(std::uint32_t a, std::uint16_t b, std::uint16_t c, std::uint16_t d) {
   RecordClockOutput(*this, ((d & 7u) << 5) | ((c & 7u) << 2) | (a & 3u));
   Out(*this, c, reg::kClockWordLow, 0);
   Out(*this, b, reg::kClockWordHigh, d);
-  if (a == 0) return Out(*this, kBoardBank, reg::kClockOutSelect, kSelectPattern);
-  if (a == 1) return Out(*this, kRouteBankForA1, reg::kClockOutSelect, kSelectPattern);
+  if (a == 0) return Out(*this, kBoardBank, reg::kClockSelect, kSelectPattern);
+  if (a == 1) return Out(*this, kRouteBankForA1, reg::kClockSelect, kSelectPattern);
   return 1;
 }
 
 std::uint8_t Tessok_API::ClockOut7668B(std::uint32_t source, std::uint32_t divider) {
   RecordClockOutput(*this, ((divider & 7u) << 5) | (source & 3u));
-  const std::uint8_t selected = Out(*this, kBoardBank, reg::kClockOutSelect, static_cast<std::uint16_t>(source));
-  const std::uint16_t dividerReg = source == 3 ? reg::kClockOutDividerAlt : reg::kClockOutDivider;
+  const std::uint8_t selected = Out(*this, kBoardBank, reg::kClockSelect, static_cast<std::uint16_t>(source));
+  const std::uint16_t dividerReg = source == 3 ? reg::kClockOutDividerAlt : reg::kClockSource;
   const std::uint8_t divided = Out(*this, kBoardBank, dividerReg, static_cast<std::uint16_t>(divider));
   lastStatus = (selected != 0 && divided != 0) ? 1 : 0;
   return lastStatus;
 }
 
 void Tessok_API::ClockOutOffsetSource(std::uint16_t v) {
-  Out(*this, kBoardBank, reg::kClockOutSelect, static_cast<std::uint16_t>(v + kSelectOffsetBase));
+  Out(*this, kBoardBank, reg::kClockSelect, static_cast<std::uint16_t>(v + kSelectOffsetBase));
 }
 
 std::uint8_t Tessok_API::ClockOutDivider(std::uint32_t a, std::uint16_t b, std::uint16_t c) {
   RecordClockOutput(*this, ((c & 7u) << 5) | ((b & 7u) << 2) | (a & 3u));
-  Out(*this, b, reg::kClockOutDivider, c);
+  Out(*this, b, reg::kClockSource, c);
   if (!InModelList(kDividerSelectModels, boardModel) || a >= std::size(kDividerSelect)) return 1;
-  return Out(*this, static_cast<std::uint16_t>(a), reg::kClockOutSelect, kDividerSelect[a]);
+  return Out(*this, static_cast<std::uint16_t>(a), reg::kClockSelect, kDividerSelect[a]);
 }
 
 std::uint8_t Tessok_API::ClockOutBankSelect(std::uint16_t a, std::uint16_t b, std::uint16_t c) {
   RecordClockOutput(*this, ((a & 1u) << 5) | ((b & 3u) << 3) | (c & 7u));
   Out(*this, a, reg::kRateControl, 0);
-  return Out(*this, b, reg::kClockOutSelect, c);
+  return Out(*this, b, reg::kClockSelect, c);
 }
 
 int Tessok_API::InitClockRouting() {
   if (InModelList(kRoutingSub45Models, boardModel)) {
     WriteSubRegister(*this, kBoardBank, reg::kClockRoutingSub, reg::kClockRoutingInitial);
   } else {
-    Out(*this, kBoardBank, reg::kClockOutSelect, kSelectInitial);
+    Out(*this, kBoardBank, reg::kClockSelect, kSelectInitial);
     WriteSubRegister(*this, kBoardBank, reg::kClockRoutingSubB, reg::kClockRoutingInitialB);
   }
   return 1;
@@ -288,7 +288,7 @@ std::uint32_t Tessok_API::SetReferenceClock(double mhz) {
 
   if (UsesDividerReferencePath(*this)) {
     SetAuxGlobalControl(1);
-    std::uint8_t ok = Out(*this, kBoardBank, reg::kClockOutDivider, kDividerReference);
+    std::uint8_t ok = Out(*this, kBoardBank, reg::kClockSource, kDividerReference);
     ok |= WriteReferenceCode(*this, *code);
     platform::SleepMs(kReferenceSettleMs);
     // Nothing has touched the main data word since the code's low half: 0x417 repeats it.

@@ -20,7 +20,6 @@ constexpr int kRateWord = regs::kSingleReadWord;
 
 constexpr int kReEqualisedLanes = 8;  // the general operation and the eight-lane preset path
 constexpr int kFourLanePresetLanes = 4;
-constexpr double kPhaseStepsPerUi = 129.0;
 constexpr double kHighRateRangeGbps = 20.0;  // 0x105 bit 6 from here up
 constexpr double kRateRangeBit1Gbps = 27.0;  // the exported operation's bit 1
 constexpr double kCtleSplitGbps = 15.0;      // item 40 below, item 41 from here up
@@ -114,7 +113,8 @@ void ReEqualise(Tessok_API& api, int lanes, double rate) {
 // registers' (kept in lastResult, which the status reads overwrite on the way).
 std::uint32_t FinishRateChange(Tessok_API& api, int lanes, double rate, std::uint32_t mode) {
   const std::uint32_t rateResult = api.lastResult;
-  for (int lane = 0; lane < lanes; ++lane) api.phaseStep[lane] = 1000.0 / (api.lineRate[lane] * kPhaseStepsPerUi);
+  for (int lane = 0; lane < lanes; ++lane)
+    api.phaseStep[lane] = rate::PhaseStepPs(api.lineRate[lane], rate::kPhaseSteps);
   ReEqualise(api, lanes, rate);
   for (int lane = 0; lane < lanes; ++lane) api.lineRateMode[lane] = mode;
   api.calibration.thresholdStepMv = rate <= kThresholdStepSplitGbps ? kThresholdStepLowMv : kThresholdStepHighMv;

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "calibration/StatusItem.h"
+#include "clock/ClockFiles.h"
 #include "clock/LaneRate.h"
 #include "clock/Registers.h"
 #include "core/Lanes.h"
@@ -230,10 +231,10 @@ bool HasSecondHalf(const Tessok_API& api) { return api.option34 == kSecondHalfOp
 void SelectClockByFlag48(Tessok_API& api, const OptionWordArgs& a, std::uint32_t reg104Value) {
   std::uint16_t bank = kBoardBank;
   if (HasSecondHalf(api)) {
-    if (a.mode == 0 || a.mode == 1) Out(api, kBoardBank, reg::kClockOutSelect, a.mode == 1 ? 2 : 1);
+    if (a.mode == 0 || a.mode == 1) Out(api, kBoardBank, reg::kClockSelect, a.mode == 1 ? 2 : 1);
     bank = kSecondHalfBank;
   }
-  Out(api, bank, reg::kClockOutSelect, static_cast<std::uint16_t>(a.rateFlag48));
+  Out(api, bank, reg::kClockSelect, static_cast<std::uint16_t>(a.rateFlag48));
   if (a.rateFlag48 == 0) Out(api, bank, reg::kClockSource, static_cast<std::uint16_t>(reg104Value));
 }
 
@@ -300,16 +301,6 @@ double SynthReferenceMhz(double rate, std::int64_t offsetHz) {
   return std::round(ghz * 1e9 + static_cast<double>(offsetHz)) / 1e6;
 }
 
-// The planner's chip registers, address then value, at bank 0.
-void SendClockPlan(Tessok_API& api) {
-  const std::size_t n =
-      api.si5346.addresses.size() < api.si5346.values.size() ? api.si5346.addresses.size() : api.si5346.values.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    Out(api, kBoardBank, reg::kClockChipAddress, api.si5346.addresses[i]);
-    Out(api, kBoardBank, reg::kClockChipValue, api.si5346.values[i]);
-  }
-}
-
 // What the synthesizer and clock-file variants do once the reference clock is
 // loaded: the rate range, the rate start, lane 0 recorded in mode 1, and the
 // phase step and mode of every lane of the board.
@@ -333,7 +324,7 @@ std::uint32_t SynthesizedRate(Tessok_API& api, double rate, std::int64_t offsetH
   double f1 = kSynthInputMhz, f2 = reference, f3 = kSynthInputMhz, f4 = reference;
   // Without a plan there is no register list to send: nothing goes out.
   if (!api.si5346.ComputePlan(&f1, &f2, &f3, &f4, kSynthPlanMode, static_cast<int>(api.boardModel))) return 0;
-  SendClockPlan(api);
+  clockfile::SendPlan(api, kBoardBank);
   return FinishReferenceRate(api);
 }
 
@@ -388,7 +379,7 @@ std::uint32_t Tessok_API::LineRateConfigurationOptions(double rate, std::uint32_
   FindRateEntry(rate, &a.optionBits);
   const auto modeBank = static_cast<std::uint16_t>(mode);
   Out(*this, modeBank, reg::kRateControl, 1);
-  Out(*this, modeBank, reg::kClockOutSelect, 2);
+  Out(*this, modeBank, reg::kClockSelect, 2);
   lastResult = Out(*this, kBoardBank, reg::kRateRange, Register105(Layout::Options, a));
   lastResult = Out(*this, kBoardBank, reg::kLaneRateCode, kRateCodeStart);
   return lastResult;
@@ -415,7 +406,7 @@ std::uint32_t Tessok_API::LineRateConfigurationPam4(double rate, std::uint32_t p
     Out(*this, 0, reg::kClockSource, source);
     Out(*this, 1, reg::kClockSource, source);
   }
-  Out(*this, kBoardBank, reg::kClockOutSelect, mode == 1 ? pam4Board.mode1Select : std::uint16_t{1});
+  Out(*this, kBoardBank, reg::kClockSelect, mode == 1 ? pam4Board.mode1Select : std::uint16_t{1});
   rateModeFlag = rateFlag34;
   lastResult = Out(*this, kBoardBank, reg::kRateRange, Register105(Layout::Pam4, a));
   if (LoadClockFileCsv(clockFileDir, rate) == 0) return 0;

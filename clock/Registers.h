@@ -37,8 +37,10 @@ inline constexpr std::uint16_t kRatePllSub = 38;
 // 0x107, at the loader's bank; the 0x107 write programs the chip.
 inline constexpr std::uint16_t kClockChipAddress = 0x106;
 inline constexpr std::uint16_t kClockChipValue = 0x107;
-// Clock input selection written from the mode line of a clock file (bank 1 or 3).
-inline constexpr std::uint16_t kClockInputSelect = 0x103;
+// Clock selection: the clock input a clock file's mode line names (bank 1 or
+// 3), and the clock-output select of the clock-output operations (bank 0
+// unless they name a bank).
+inline constexpr std::uint16_t kClockSelect = 0x103;
 inline constexpr std::uint16_t kClockInputBankLow = 1;   // modes 0 and 1
 inline constexpr std::uint16_t kClockInputBankHigh = 3;  // every other mode
 // Board control register whose bit 1 is pulsed low then high before a 7775's
@@ -49,6 +51,8 @@ inline constexpr std::uint16_t kBoardControlClockBit = 0x0002;
 // bank field; 0x104 is 1 only on a 7733 with option 30 in mode 2 (no clock
 // file then), else 0; 0x105 takes the rate-range and option bits.
 inline constexpr std::uint16_t kRateControl = 0x100;
+// Clock source: 1 selects the reference path; for the clock outputs, the
+// divider of every source but source 3.
 inline constexpr std::uint16_t kClockSource = 0x104;
 inline constexpr std::uint16_t kRateRange = 0x105;
 
@@ -56,8 +60,6 @@ inline constexpr std::uint16_t kRateRange = 0x105;
 // The bank-select clock output writes kRateControl = 0 at its first bank.
 inline constexpr std::uint16_t kReferenceControl = 0x101;    // 8 after a reference frequency on the plain path
 inline constexpr std::uint16_t kClockOutDividerAlt = 0x102;  // divider of clock source 3
-inline constexpr std::uint16_t kClockOutSelect = 0x103;
-inline constexpr std::uint16_t kClockOutDivider = 0x104;  // divider of the other sources; 1 selects the reference path
 // A 32-bit clock word in two halves: the route of the clock output, or the
 // synthesizer word of the reference clock.
 inline constexpr std::uint16_t kClockWordLow = 0x109;
