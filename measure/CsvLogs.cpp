@@ -1,6 +1,7 @@
 // Measurement logs and the date stamp in their names.
 #include "measure/CsvLogs.h"
 
+#include <atomic>
 #include <charconv>
 #include <cstring>
 #include <ctime>
@@ -16,6 +17,14 @@ namespace {
 constexpr char kStampFormat[] = "Date-%Y-%m-%d-Time-%H-%M-%S";
 constexpr char kTemporarySuffix[] = ".tmp";
 constexpr char kLineEnd[] = "\r\n";
+
+// Names tried before a log gives up. Only a name left behind by an earlier
+// process of the same id, or planted there, is ever found taken.
+constexpr int kTemporaryNameTries = 64;
+
+// Gives every temporary name of this process a number of its own, so writers
+// in different threads or objects never share a temporary file.
+std::atomic<std::uint32_t> nextTemporarySequence{0};
 
 // Lines are gathered into this much memory between writes; a line is at most
 // two numbers, a comma and the line end.
@@ -61,12 +70,27 @@ std::string CsvLogName(const std::string& directory, const CsvLogFormat& format,
   return name;
 }
 
+std::string TemporaryCsvName(const std::string& path, std::uint32_t sequence) {
+  std::string name = path;
+  name += '.';
+  name += std::to_string(platform::ProcessId());
+  name += '-';
+  name += std::to_string(sequence);
+  name += kTemporarySuffix;
+  return name;
+}
+
 bool WriteCsvFile(const std::string& path, const double* first, const double* second, int lines) {
-  const std::string temporary = path + kTemporarySuffix;
-  const platform::FileHandle file = platform::CreateFileForWriting(temporary.c_str());
-  if (file == platform::kNoFile) return false;
-  const bool written = WriteLines(file, first, second, lines);
-  const bool closed = platform::CloseFile(file);
+  std::string temporary;
+  platform::NewFile created;
+  for (int attempt = 0; attempt < kTemporaryNameTries && created.handle == platform::kNoFile; ++attempt) {
+    temporary = TemporaryCsvName(path, nextTemporarySequence.fetch_add(1, std::memory_order_relaxed));
+    created = platform::CreateNewFile(temporary.c_str());
+    if (created.handle == platform::kNoFile && !created.nameTaken) return false;
+  }
+  if (created.handle == platform::kNoFile) return false;
+  const bool written = WriteLines(created.handle, first, second, lines);
+  const bool closed = platform::CloseFile(created.handle);
   if (written && closed && platform::RenameFile(temporary.c_str(), path.c_str())) return true;
   platform::RemoveFile(temporary.c_str());
   return false;

@@ -7,14 +7,19 @@
 // logs, a comma and element i of the second; every number is written like
 // printf's "%f" and every line ends in "\r\n", on every platform.
 //
-// A log is written under a temporary name beside its own (the name with
-// ".tmp" appended) and renamed onto it once every line is written and the
-// file closed. When anything fails the temporary file is removed and a file
-// that already held the name is left as it was, so no log ever holds a part
-// of a measurement.
+// A log is written under a temporary name of its own beside the final one
+// (see TemporaryCsvName), created afresh (never an existing file, never
+// through a symbolic link) with the permissions of any new file of the user,
+// and renamed onto the final name once every line is written and the file
+// closed. Two writers of one name, in threads of one process or in two
+// processes, thus never share a file: both succeed and the name ends up
+// holding one of the two logs whole. When anything fails the temporary file
+// is removed and a file that already held the name is left as it was, so no
+// log ever holds a part of a measurement.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 class Tessok_API;
@@ -47,7 +52,13 @@ LogOutcome WriteMeasurementLog(Tessok_API& api, const CsvLogFormat& format, int 
 // The file name of a log: directory + prefix + number + "_" + stamp + ".csv".
 std::string CsvLogName(const std::string& directory, const CsvLogFormat& format, int number, const std::string& stamp);
 
-// Writes the lines to `path` through its temporary name; false, with the
+// The temporary name of a log with the given sequence number: the final name,
+// ".", this process's id, "-", the number and ".tmp". Each writer takes the
+// next number of a counter of the process; when a name is already taken it
+// takes the next one, a bounded number of times.
+std::string TemporaryCsvName(const std::string& path, std::uint32_t sequence);
+
+// Writes the lines to `path` through a temporary name; false, with the
 // temporary file removed and `path` untouched, when that cannot be done.
 bool WriteCsvFile(const std::string& path, const double* first, const double* second, int lines);
 

@@ -1,14 +1,23 @@
 // Date stamp, names, line format and temporary-name writing of the measurement logs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
+#include <latch>
 #include <limits>
+#include <memory>
 #include <regex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "TempDir.h"
 #include "core/Tessok_API.h"
@@ -100,12 +109,13 @@ TEST(CsvLogs, FailedWriteLeavesNothingAndKeepsAnExistingFile) {
   EXPECT_FALSE(WriteCsvFile((dir.Path() / "missing" / "log.csv").string(), x, x, 2));
   EXPECT_FALSE(WriteCsvFile((dir.Path() / "plain" / "log.csv").string(), x, x, 2));
 
-  // The temporary name cannot be created: the file of that name survives.
-  WriteTextFile(dir.Path() / "kept.csv", "earlier rows\r\n");
-  std::filesystem::create_directory(dir.Path() / "kept.csv.tmp");
-  EXPECT_FALSE(WriteCsvFile((dir.Path() / "kept.csv").string(), x, x, 2));
-  EXPECT_EQ(ReadFile(dir.Path() / "kept.csv"), "earlier rows\r\n");
-  EXPECT_TRUE(std::filesystem::is_empty(dir.Path() / "kept.csv.tmp"));
+  // The temporary name cannot be created (the final name, 250 characters,
+  // leaves no room for it in a 255-character file name): the file of that
+  // name survives.
+  const std::string kept = std::string(246, 'k') + ".csv";
+  WriteTextFile(dir.Path() / kept, "earlier rows\r\n");
+  EXPECT_FALSE(WriteCsvFile((dir.Path() / kept).string(), x, x, 2));
+  EXPECT_EQ(ReadFile(dir.Path() / kept), "earlier rows\r\n");
 
   // The name is held by a directory that cannot be replaced: the written
   // temporary file is removed again.
@@ -113,7 +123,146 @@ TEST(CsvLogs, FailedWriteLeavesNothingAndKeepsAnExistingFile) {
   EXPECT_FALSE(WriteCsvFile((dir.Path() / "busy.csv").string(), x, x, 2));
   EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "busy.csv" / "inside"));
 
-  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"busy.csv", "kept.csv", "kept.csv.tmp", "plain"}));
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"busy.csv", kept, "plain"}));
+}
+
+TEST(CsvLogs, WritersOfOneNameEachSucceedAndTheNameHoldsOneWholeLog) {
+  // Eight writers (as eight instrument objects logging the same lane in the
+  // same millisecond would be) race on one name, round after round, while a
+  // reader keeps opening it. Each writer's log has its own value and length
+  // and spans several buffer writes, so a shared or mixed file shows.
+  constexpr int kWriters = 8;
+  constexpr int kRounds = 20;
+  TempDir dir;
+  const auto path = dir.Path() / "log.csv";
+  const std::string earlier = "an earlier log\r\n";
+  WriteTextFile(path, earlier);
+
+  std::vector<std::vector<double>> values(kWriters);
+  std::vector<std::string> logs(kWriters);
+  for (int w = 0; w < kWriters; ++w) {
+    values[w].assign(static_cast<std::size_t>(1500 + 250 * w), w + 0.25);
+    char line[64];
+    const int n = std::snprintf(line, sizeof line, "%f,%f\r\n", w + 0.25, w + 0.25);
+    for (std::size_t i = 0; i < values[w].size(); ++i) logs[w].append(line, static_cast<std::size_t>(n));
+  }
+  const auto isOneLog = [&](const std::string& text) {
+    return std::find(logs.begin(), logs.end(), text) != logs.end();
+  };
+  const auto isWhole = [&](const std::string& text) { return text == earlier || isOneLog(text); };
+
+  std::atomic<bool> writing{true};
+  std::atomic<int> reads{0}, partial{0};
+  std::thread reader([&] {
+    for (int i = 0; i < 200000 && writing.load(); ++i) {
+      reads.fetch_add(1);
+      if (!isWhole(ReadFile(path))) partial.fetch_add(1);
+    }
+  });
+  for (int round = 0; round < kRounds; ++round) {
+    std::latch start(kWriters);
+    std::array<bool, kWriters> ok{};
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w) {
+      writers.emplace_back([&, w] {
+        start.arrive_and_wait();
+        ok[w] = WriteCsvFile(path.string(), values[w].data(), values[w].data(), static_cast<int>(values[w].size()));
+      });
+    }
+    for (std::thread& t : writers) t.join();
+    for (int w = 0; w < kWriters; ++w) EXPECT_TRUE(ok[w]) << "round " << round << ", writer " << w;
+    const std::string text = ReadFile(path);
+    EXPECT_TRUE(isOneLog(text)) << "round " << round << ": " << text.size() << " bytes";
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"log.csv"}) << "round " << round;
+  }
+  writing.store(false);
+  reader.join();
+  EXPECT_GT(reads.load(), 0);
+  EXPECT_EQ(partial.load(), 0) << "of " << reads.load() << " reads";
+}
+
+// An instrument object whose log names are known before it writes them.
+struct FixedStampApi final : Tessok_API {
+  std::string MakeDateTimeStamp() override { return "Date-2024-03-05-Time-09-07-02-15"; }
+};
+
+TEST(CsvLogs, PlantedLinksAreNeverWrittenThrough) {
+  // Symbolic links to a victim file wait at the final name, at the name with
+  // ".tmp" appended and at the first temporary names the writer will try.
+  // ctest runs this test in a process of its own, whose writers start at
+  // sequence 0; each log skips its planted names and takes the next.
+  constexpr std::uint32_t kPlanted = 4;
+  TempDir dir;
+  const auto victim = dir.Path() / "victim";
+  const std::string victimText = "the victim's own text\r\n";
+  WriteTextFile(victim, victimText);
+  const auto api = std::make_unique<FixedStampApi>();  // zero-filled, then constructed
+  api->curveCsvDir = dir.Prefix();
+  api->eyeCsvDir = dir.Prefix();
+  api->saveCurveCsv = 1;
+  api->saveEyeCsv = 1;
+
+  const double x[] = {0.0, 1.5625, 3.125};
+  const double ber[] = {0.5, 1e-3, 0.25};
+  const struct {
+    const CsvLogFormat* format;
+    const double* second;
+    const char* text;
+  } kinds[] = {
+      {&kBathtubCsvFile, ber, "0.000000,0.500000\r\n1.562500,0.001000\r\n3.125000,0.250000\r\n"},
+      {&kVerticalBathtubCsvFile, ber, "0.000000,0.500000\r\n1.562500,0.001000\r\n3.125000,0.250000\r\n"},
+      {&kHistogramCsvFile, ber, "0.000000,0.500000\r\n1.562500,0.001000\r\n3.125000,0.250000\r\n"},
+      {&kEyeCsvFile, nullptr, "0.000000\r\n1.562500\r\n3.125000\r\n"},
+  };
+  std::uint32_t sequence = 0;
+  std::vector<std::string> expected{"victim"};
+  for (const auto& kind : kinds) {
+    const std::string name = CsvLogName(dir.Prefix(), *kind.format, 5, api->MakeDateTimeStamp());
+    std::vector<std::string> links{name, name + ".tmp"};
+    for (std::uint32_t i = 0; i < kPlanted; ++i) links.push_back(TemporaryCsvName(name, sequence++));
+    ++sequence;  // the name the writer takes
+    for (const std::string& link : links) {
+      std::filesystem::create_symlink(victim, link);
+      expected.push_back(std::filesystem::path(link).filename().string());
+    }
+    std::sort(expected.begin(), expected.end());
+
+    EXPECT_EQ(WriteMeasurementLog(*api, *kind.format, 5, x, kind.second, 3), LogOutcome::Written) << name;
+    EXPECT_EQ(ReadFile(victim), victimText) << name;
+    // The link at the final name was replaced by the log itself; the others stand.
+    EXPECT_FALSE(std::filesystem::is_symlink(name)) << name;
+    EXPECT_EQ(ReadFile(name), kind.text) << name;
+    for (std::size_t i = 1; i < links.size(); ++i) EXPECT_TRUE(std::filesystem::is_symlink(links[i])) << links[i];
+    EXPECT_EQ(dir.Entries(), expected) << name;
+  }
+}
+
+TEST(CsvLogs, LogPermissionsAreANewFileUnderTheFileCreationMask) {
+  // A stale file at the name with ".tmp" appended, of a mode of its own, is
+  // neither reused nor touched.
+  const struct {
+    ::mode_t mask;
+    std::filesystem::perms mode;
+  } cases[] = {{022, std::filesystem::perms(0644)},
+               {077, std::filesystem::perms(0600)},
+               {002, std::filesystem::perms(0664)},
+               {0, std::filesystem::perms(0666)}};
+  const double x[] = {1.0};
+  const ::mode_t previous = ::umask(022);
+  for (const auto& c : cases) {
+    TempDir dir;
+    const auto path = dir.Path() / "log.csv";
+    WriteTextFile(dir.Path() / "log.csv.tmp", "stale\r\n");
+    std::filesystem::permissions(dir.Path() / "log.csv.tmp", std::filesystem::perms(0640));
+    ::umask(c.mask);
+    EXPECT_TRUE(WriteCsvFile(path.string(), x, nullptr, 1)) << c.mask;
+    ::umask(022);
+    EXPECT_EQ(std::filesystem::status(path).permissions(), c.mode) << std::oct << c.mask;
+    EXPECT_EQ(ReadFile(path), "1.000000\r\n");
+    EXPECT_EQ(ReadFile(dir.Path() / "log.csv.tmp"), "stale\r\n");
+    EXPECT_EQ(std::filesystem::status(dir.Path() / "log.csv.tmp").permissions(), std::filesystem::perms(0640));
+  }
+  ::umask(previous);
 }
 
 TEST(CsvLogs, NameGluesDirectoryPrefixNumberAndStamp) {

@@ -8,13 +8,21 @@
 
 namespace tessok::platform {
 
-FileHandle CreateFileForWriting(const char* path) {
-  if (path == nullptr) return kNoFile;
+NewFile CreateNewFile(const char* path) {
+  NewFile created;
+  if (path == nullptr) return created;
+  // O_EXCL refuses any name that exists, a dangling link included; O_NOFOLLOW
+  // refuses a link on systems that check it first, with ELOOP.
   int fd = -1;
   do {
-    fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
-  return fd < 0 ? kNoFile : static_cast<FileHandle>(fd);
+  if (fd >= 0) {
+    created.handle = static_cast<FileHandle>(fd);
+  } else {
+    created.nameTaken = errno == EEXIST || errno == ELOOP;
+  }
+  return created;
 }
 
 bool WriteFile(FileHandle file, const void* data, std::size_t size) {
@@ -40,5 +48,7 @@ bool RenameFile(const char* from, const char* to) {
 }
 
 bool RemoveFile(const char* path) { return path != nullptr && ::unlink(path) == 0; }
+
+std::uint32_t ProcessId() { return static_cast<std::uint32_t>(::getpid()); }
 
 }  // namespace tessok::platform
