@@ -142,6 +142,7 @@ std::uint16_t ExportedRateRange(double rate, int pam4, std::uint32_t rateFlag32,
 std::uint8_t Tessok_API::LineRateConfiguration_7668B(double rate, int mode, int pam4, std::uint32_t rateFlag32,
                                                      std::uint32_t rateFlag33, std::uint32_t rateFlag34,
                                                      std::uint32_t bank105, std::uint32_t rateFlag44) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   lineRate[0] = rate;
   // Recorded first, so a missing clock file still leaves the request on record.
   WriteStatusToEEProm(0, status::kLineRate, rate);
@@ -165,6 +166,7 @@ std::uint8_t Tessok_API::LineRateConfiguration_7668B(double rate, int mode, int 
 }
 
 std::uint32_t Tessok_API::LineRateConfiguration(double rate, std::uint32_t mode) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   const GeneralRateModel& m = RowForModel(kGeneralRateModels, boardModel, kGeneralRateDefault);
   for (int ch = 0; ch < channelCount && ch < kLaneCount; ++ch) lineRate[ch] = rate;
 
@@ -197,6 +199,7 @@ std::uint32_t Tessok_API::LineRateConfiguration(double rate, std::uint32_t mode)
 }
 
 std::uint32_t Tessok_API::LineRateConfigurationPreset(double rate, std::uint32_t mode) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   for (int lane = 0; lane < kFourLanePresetLanes; ++lane) lineRate[lane] = rate;
   SelectClockChip(*this, mode);
 
