@@ -149,6 +149,8 @@ class Tessok_API {
   // 0 and the integer lane rate, the phase step, the receiver equalisation
   // stored in items 40 (below 15 Gb/s) and 41 (from 15 Gb/s) where it lies in
   // 0 to 15, the mode and the threshold step (1.5 mV up to 15 Gb/s, else 1.73).
+  // The equalisation records of lanes 0 to 7 are all read, but only the lanes
+  // below channelCount are set (the others have no bank of their own).
   // A 7733 with option 30 in mode 2 takes 0x104 = 1 and no clock file.
   // Returns the last rate-register write's result, left in lastResult.
   // A rate that is not a finite number: 0, with nothing sent, recorded or changed.
