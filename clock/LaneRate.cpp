@@ -197,6 +197,7 @@ void Tessok_API::ProgramRatePll(std::uint16_t bank, double rate) {
 }
 
 void Tessok_API::SetGroupLineRate(double rate, int group) {
+  if (!rate::IsUsableLineRate(rate)) return;
   constexpr int kLanes = 4;
   constexpr std::uint16_t kKept[] = {reg::kLaneKeptWordA, reg::kLaneKeptWordB, reg::kLaneKeptWordC};
   std::uint16_t kept[3][kLanes] = {};

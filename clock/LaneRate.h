@@ -4,12 +4,23 @@
 // code, and the procedure that writes that code and waits for the processor.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 
 class Tessok_API;
 
 namespace tessok::rate {
+
+// ---- Line rates the operations take ----
+
+// A line rate in Gb/s that a line-rate operation can set: a finite number. A
+// rate that is not a number or is infinite names no clock file, has no rate
+// word, rate range or phase step, and once recorded would come back as the
+// lanes' rate at the next connection; every line-rate operation checks its
+// rates with this first and refuses such a rate before anything is sent,
+// recorded or changed.
+inline bool IsUsableLineRate(double rate) { return std::isfinite(rate); }
 
 // ---- Preset rates ----
 

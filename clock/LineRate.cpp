@@ -96,12 +96,15 @@ void RecordAndWriteLaneRates(Tessok_API& api, int lanes, double rate, std::uint3
 
 // The receiver equalisation stored for the rate's side of 15 Gb/s, applied
 // where the record holds a CTLE value (0 to 15; an erased record reads as NaN
-// and is skipped).
+// and is skipped). Every lane's record is read, but only the lanes the board
+// has are set: a lane beyond the channel count has no bank of its own (the
+// channel map sends it to lane 0's), so its value would replace lane 0's.
 void ReEqualise(Tessok_API& api, int lanes, double rate) {
   const auto item = static_cast<std::uint8_t>(rate < kCtleSplitGbps ? status::kCtleBelow15G : status::kCtleFrom15G);
   for (int lane = 0; lane < lanes; ++lane) {
     double value = 0.0;
     api.Monitor(static_cast<std::uint32_t>(lane), item, &value);  // a failed read leaves what the link delivered
+    if (lane >= api.channelCount) continue;
     if (!(value >= 0.0 && value <= kCtleMax)) continue;
     api.DSPMode(lane, 1);
     api.CTLESetValue(lane, TruncateToInt32(value));
@@ -142,6 +145,7 @@ std::uint16_t ExportedRateRange(double rate, int pam4, std::uint32_t rateFlag32,
 std::uint8_t Tessok_API::LineRateConfiguration_7668B(double rate, int mode, int pam4, std::uint32_t rateFlag32,
                                                      std::uint32_t rateFlag33, std::uint32_t rateFlag34,
                                                      std::uint32_t bank105, std::uint32_t rateFlag44) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   lineRate[0] = rate;
   // Recorded first, so a missing clock file still leaves the request on record.
   WriteStatusToEEProm(0, status::kLineRate, rate);
@@ -165,6 +169,7 @@ std::uint8_t Tessok_API::LineRateConfiguration_7668B(double rate, int mode, int 
 }
 
 std::uint32_t Tessok_API::LineRateConfiguration(double rate, std::uint32_t mode) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   const GeneralRateModel& m = RowForModel(kGeneralRateModels, boardModel, kGeneralRateDefault);
   for (int ch = 0; ch < channelCount && ch < kLaneCount; ++ch) lineRate[ch] = rate;
 
@@ -197,6 +202,7 @@ std::uint32_t Tessok_API::LineRateConfiguration(double rate, std::uint32_t mode)
 }
 
 std::uint32_t Tessok_API::LineRateConfigurationPreset(double rate, std::uint32_t mode) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   for (int lane = 0; lane < kFourLanePresetLanes; ++lane) lineRate[lane] = rate;
   SelectClockChip(*this, mode);
 

@@ -4,7 +4,6 @@
 // per unit interval. Their writes pass through the single-read word.
 #include "clock/LineRateDsp.h"
 
-#include <cmath>
 #include <cstdint>
 
 #include "calibration/StatusItem.h"
@@ -52,8 +51,6 @@ PairLanes LanesOf(std::uint32_t pair) {
   const int a = 2 * static_cast<int>(pair);
   return {a, a + 1};
 }
-
-bool BothFinite(double rate1, double rate2) { return std::isfinite(rate1) && std::isfinite(rate2); }
 
 // Sets a pair's rates and their 64-step phase steps.
 void SetPairRates(Tessok_API& api, PairLanes p, double rate1, double rate2) {
@@ -114,6 +111,7 @@ void RecordFourProcessorLanes(Tessok_API& api, double rate, std::uint32_t mode) 
 }  // namespace tessok::rate
 
 std::uint32_t Tessok_API::LineRateConfigurationDsp4Ch(double rate, std::uint32_t mode) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   Out(*this, static_cast<std::uint16_t>(mode), reg::kRateControl, 0);
   for (int lane = 0; lane < kFourLanes; ++lane) {
     lineRate[lane] = rate;
@@ -130,9 +128,10 @@ std::uint32_t Tessok_API::LineRateConfigurationDsp4Ch(double rate, std::uint32_t
 
 std::uint32_t Tessok_API::LineRateConfigurationDspPair(std::uint32_t pair, double rate1, double rate2,
                                                        std::uint32_t mode, int index) {
-  // Refused before anything is sent: a rate that is no finite number, a mode
-  // or pair without lanes.
-  if (!BothFinite(rate1, rate2) || mode > kDividerMode) return 0;
+  // Refused before anything is sent: a rate that is no finite number (either
+  // rate, in every mode), a mode or pair without lanes.
+  if (!rate::IsUsableLineRate(rate1) || !rate::IsUsableLineRate(rate2)) return 0;
+  if (mode > kDividerMode) return 0;
   if (mode == kDividerMode) return DividerRate(*this, rate1, index);
   if (pair >= kPairCount) return 0;
   const PairLanes p = LanesOf(pair);
@@ -156,7 +155,8 @@ std::uint32_t Tessok_API::LineRateConfigurationDspPair(std::uint32_t pair, doubl
 
 std::uint32_t Tessok_API::LineRateConfigurationPair(std::uint32_t pair, double rate1, double rate2, std::uint32_t mode,
                                                     std::uint16_t code1, std::uint16_t code2) {
-  if (!BothFinite(rate1, rate2) || pair >= kPairCount) return 0;
+  if (!rate::IsUsableLineRate(rate1) || !rate::IsUsableLineRate(rate2)) return 0;
+  if (pair >= kPairCount) return 0;
   const PairLanes p = LanesOf(pair);
   Out(*this, static_cast<std::uint16_t>(mode), reg::kRateControl, 0);
   SetPairRates(*this, p, rate1, rate2);

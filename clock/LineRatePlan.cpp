@@ -21,6 +21,7 @@ constexpr int kLanes = 4;
 
 std::uint32_t Tessok_API::ConfigureLineRate(double rate, std::uint32_t mode, double* f1, double* refMHz, double* f3,
                                             double* f4) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   // The planner writes through all four: without them nothing is sent.
   if (f1 == nullptr || refMHz == nullptr || f3 == nullptr || f4 == nullptr) return 0;
   regs::Write(*this, static_cast<std::uint16_t>(mode), reg::kRateControl, 0, regs::kSingleReadWord);

@@ -328,11 +328,6 @@ std::uint32_t SynthesizedRate(Tessok_API& api, double rate, std::int64_t offsetH
   return FinishReferenceRate(api);
 }
 
-// The dual variant sends each rate in Mb/s and names its file after both; a
-// rate that is not a finite number has neither, and is refused before
-// anything is sent.
-bool IsFiniteRate(double rate) { return std::isfinite(rate); }
-
 constexpr int kDualLanes = 8;  // rate 1 for lanes 0-3, rate 2 for lanes 4-7
 constexpr int kDualFirstLanes = 4;
 constexpr std::uint16_t kDualSecondBank = 4;
@@ -347,10 +342,14 @@ constexpr int kDefaultRateLanes = 10;
 }  // namespace
 
 std::uint32_t Tessok_API::LineRateConfigurationSynth(double rate, std::int64_t offsetHz) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   return SynthesizedRate(*this, rate, offsetHz);
 }
 
-std::uint32_t Tessok_API::LineRateConfigurationSynthNominal(double rate) { return SynthesizedRate(*this, rate, 0); }
+std::uint32_t Tessok_API::LineRateConfigurationSynthNominal(double rate) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
+  return SynthesizedRate(*this, rate, 0);
+}
 
 std::uint32_t Tessok_API::SetDefaultLineRate() {
   for (int lane = 0; lane < kDefaultRateLanes; ++lane) lineRate[lane] = kDefaultRateGbps;
@@ -365,6 +364,7 @@ std::uint32_t Tessok_API::SetDefaultLineRate() {
 std::uint32_t Tessok_API::LineRateConfigurationOptions(double rate, std::uint32_t mode, std::uint32_t pam4,
                                                        std::uint32_t rateFlag32, std::uint32_t rateFlag33,
                                                        std::uint32_t rateFlag34, std::uint32_t rateFlag45) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   OptionWordArgs a{.rate = rate,
                    .mode = mode,
                    .pam4 = pam4,
@@ -389,6 +389,7 @@ std::uint32_t Tessok_API::LineRateConfigurationPam4(double rate, std::uint32_t p
                                                     std::uint32_t rateFlag32, std::uint32_t rateFlag34,
                                                     std::uint32_t mode, std::uint32_t rateFlagBit1,
                                                     std::uint32_t rateFlag44, std::uint32_t rateFlag46) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   const OptionWordArgs a{.rate = rate,
                          .mode = mode,
                          .pam4 = pam4,
@@ -420,6 +421,7 @@ std::uint32_t Tessok_API::LineRateConfigurationPam4B(double rate, std::uint32_t 
                                                      std::uint32_t mode, std::uint32_t rateFlag48,
                                                      std::uint32_t reg104Value, std::uint32_t rateFlag34,
                                                      std::uint32_t rateFlagBit7, std::uint32_t rateFlag52) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   const OptionWordArgs a{.rate = rate,
                          .mode = mode,
                          .pam4 = pam4,
@@ -438,6 +440,7 @@ std::uint32_t Tessok_API::LineRateConfigurationPam4C(double rate, std::uint32_t 
                                                      std::uint32_t mode, std::uint32_t rateFlag48,
                                                      std::uint32_t reg104Value, std::uint32_t rateFlag34,
                                                      std::uint32_t bank105, std::uint32_t rateFlag52) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   const OptionWordArgs a{.rate = rate,
                          .mode = mode,
                          .pam4 = pam4,
@@ -451,13 +454,14 @@ std::uint32_t Tessok_API::LineRateConfigurationPam4C(double rate, std::uint32_t 
 }
 
 std::uint32_t Tessok_API::LineRateConfigurationBasic(double rate) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   SetBoardLineRates(*this, rate);
   if (LoadClockFileCsv(clockFileDir, rate) == 0) return 0;
   return FinishReferenceRate(*this);
 }
 
 std::uint32_t Tessok_API::LineRateConfigurationDual(double rate1, double rate2) {
-  if (!IsFiniteRate(rate1) || !IsFiniteRate(rate2)) return 0;
+  if (!rate::IsUsableLineRate(rate1) || !rate::IsUsableLineRate(rate2)) return 0;
   for (int lane = 0; lane < kDualLanes; ++lane) lineRate[lane] = lane < kDualFirstLanes ? rate1 : rate2;
   if (LoadClockFilePair378(clockFileDir, rate1, rate2) == 0) return 0;
   lastResult = Out(*this, kBoardBank, reg::kLaneRateCode, rate::RateWordMbps(rate1));
@@ -472,6 +476,7 @@ std::uint32_t Tessok_API::LineRateConfigurationDual(double rate1, double rate2) 
 }
 
 std::uint32_t Tessok_API::LineRateConfigurationPerBank(double rate, int bank) {
+  if (!rate::IsUsableLineRate(rate)) return 0;
   for (int lane = 0; lane < kPerBankLanes; ++lane) lineRate[lane] = rate;
   if (LoadClockFileWithMode(clockFileDir, rate) == 0) return 0;
   lastResult = Out(*this, static_cast<std::uint16_t>(bank), reg::kLaneRateCode, rate::RateWordMbps(rate));

@@ -149,8 +149,11 @@ class Tessok_API {
   // 0 and the integer lane rate, the phase step, the receiver equalisation
   // stored in items 40 (below 15 Gb/s) and 41 (from 15 Gb/s) where it lies in
   // 0 to 15, the mode and the threshold step (1.5 mV up to 15 Gb/s, else 1.73).
+  // The equalisation records of lanes 0 to 7 are all read, but only the lanes
+  // below channelCount are set (the others have no bank of their own).
   // A 7733 with option 30 in mode 2 takes 0x104 = 1 and no clock file.
   // Returns the last rate-register write's result, left in lastResult.
+  // A rate that is not a finite number: 0, with nothing sent, recorded or changed.
   virtual std::uint32_t LineRateConfiguration(double rate, std::uint32_t mode);
   // ---- Line rate, host-planned reference clock ----
   // The rate (Gb/s) for every channel; the Si5346 plan for a reference of
@@ -160,6 +163,7 @@ class Tessok_API {
   // recorded (item 1 its rate, item 0 = 1), phaseStep and lineRateMode (1) of
   // every channel. lastResult (the 0x205 write's). 0, with only lineRate set,
   // when the planner has no plan. The nominal form has no offset.
+  // A rate that is not a finite number: 0, with nothing sent, recorded or changed.
   virtual std::uint32_t LineRateConfigurationSynth(double rate, std::int64_t offsetHz);
   virtual std::uint32_t LineRateConfigurationSynthNominal(double rate);
   // Preset rates. On a 7653 of sub-type 1: the 45-pair clock file, 0x105, and
@@ -168,6 +172,7 @@ class Tessok_API {
   // LineRateConfiguration does. On other boards no clock file: 0x205 = 1 with
   // the rate's preset number (0 when not a preset) in its bank field, lanes 0
   // to 3. Returns the last rate-register write's result, left in lastResult.
+  // A rate that is not a finite number: 0, with nothing sent, recorded or changed.
   virtual std::uint32_t LineRateConfigurationPreset(double rate, std::uint32_t mode);
   // Integer lane rate: trunc(rate) to 0x207 (bits 0-7) and 0x208 (bits 8-15).
   virtual void WriteLaneRate(std::uint16_t bank, double rate);
@@ -182,7 +187,8 @@ class Tessok_API {
   // 0x100 = 1 and 0x103 = 2 at bank = mode, 0x105 = pam4 & 1 | (rate >= 27)
   // << 1 | (rateFlag32 & 1) << 2 | (rateFlag33 & 1) << 3 | (rateFlag34 & 1)
   // << 5 | (rateFlag45 & 3) << 6 | the rate's option bits << 8, 0x205 = 1.
-  // lastResult (the 0x205 write's).
+  // lastResult (the 0x205 write's). A rate that is not a finite number: 0,
+  // with nothing sent, recorded or changed.
   virtual std::uint32_t LineRateConfigurationOptions(double rate, std::uint32_t mode, std::uint32_t pam4,
                                                      std::uint32_t rateFlag32, std::uint32_t rateFlag33,
                                                      std::uint32_t rateFlag34, std::uint32_t rateFlag45);
@@ -190,6 +196,7 @@ class Tessok_API {
   // cannot be opened); 0x205 = the rate in Mb/s at the given bank; lanes 0 to
   // 7 recorded (item 1 their rate, item 0 = 0) with their integer lane rate
   // and phaseStep. lastResult (the 0x205 write's).
+  // A rate that is not a finite number: 0, with nothing sent, recorded or changed.
   virtual std::uint32_t LineRateConfigurationPerBank(double rate, int bank);
   // One rate for lanes 0 to 3 of a board whose lanes each carry a signal
   // processor: 0x100 = 0 at bank = mode, lineRate and the 64-step phaseStep,
@@ -200,11 +207,13 @@ class Tessok_API {
   // 0 to 3 recorded (items 1 and 0 = mode) with their integer lane rate and
   // lineRateMode. lastResult (the last 0x205 write's). 0 when a bank's rate has
   // no code: nothing more is sent and nothing recorded.
+  // A rate that is not a finite number: 0, with nothing sent, recorded or changed.
   virtual std::uint32_t LineRateConfigurationDsp4Ch(double rate, std::uint32_t mode);
   // As LineRateConfigurationDsp4Ch, with the clock file generated from the
   // host plan (GenerateClockFile, which receives the four pointers and leaves
   // the planner's frequencies in them). 0 with nothing sent when a pointer is
-  // null.
+  // null. A rate that is not a finite number: 0,
+  // with nothing sent, recorded or changed.
   virtual std::uint32_t ConfigureLineRate(double rate, std::uint32_t mode, double* f1, double* refMHz, double* f3,
                                           double* f4);
   // Option-word variants with a clock file (LoadClockFileCsv; 0 at once when
@@ -212,6 +221,7 @@ class Tessok_API {
   // integer lane rate after the rate registers, then pam4Mode and
   // lineRateMode; lastResult (the last 0x205 write's). The flags are shifted
   // into 0x105 whole (callers pass 0 or 1).
+  // A rate that is not a finite number: 0, with nothing sent, recorded or changed.
   // 0x100 = 0 at bank = mode; on the 7837 0x104 = (mode == 1) at banks 0 and
   // 1; 0x103 = 1 (mode 1: 2 on the 7837, else 0); rateModeFlag = rateFlag34;
   // 0x105 = pam4 | bit1 << 1 | f32 << 2 | f33 << 3 | (9.4 <= rate <= 15) << 4
@@ -249,6 +259,7 @@ class Tessok_API {
   virtual std::uint32_t LineRateConfigurationDual(double rate1, double rate2);
   // The rate for every channel, LoadClockFileCsv (0 at once when it cannot be
   // opened), then as LineRateConfigurationSynth after its plan.
+  // A rate that is not a finite number: 0, with nothing sent, recorded or changed.
   virtual std::uint32_t LineRateConfigurationBasic(double rate);
   // Modes 0 and 1: two rates for the lanes of a pair, as
   // LineRateConfigurationPair with LoadClockFilePair378Bank, 100 ms, and per
@@ -923,6 +934,7 @@ class Tessok_API {
   // 0x100 = 1 at bank = mode, 0x105 at bank = bank105 (bit 0 pam4, bit 1 from
   // 27 Gb/s, bits 2, 3, 5 and 14 the flags' bit 0, bits 8-13 the rate row's
   // option bits) and 0x205 = 1. 1 when the last write succeeded.
+  // A rate that is not a finite number: 0, with nothing sent, recorded or changed.
   virtual std::uint8_t LineRateConfiguration_7668B(double rate, int mode, int pam4, std::uint32_t rateFlag32,
                                                    std::uint32_t rateFlag33, std::uint32_t rateFlag34,
                                                    std::uint32_t bank105, std::uint32_t rateFlag44);
@@ -930,6 +942,7 @@ class Tessok_API {
   // (rate >= 30.2) << 1 | f32 << 2 | f33 << 3 | bit4 << 4 | f34 << 5 | f52 <<
   // 10 at bank105 (and 4); waits 100 ms after the file, 5000 ms after 0x205 and
   // 100 ms after the records. Items 1, 0, 32, 33, 35, 48, 34, 52.
+  // A rate that is not a finite number: 0, with nothing sent, recorded or changed.
   virtual std::uint32_t LineRateConfigurationPam4C(double rate, std::uint32_t pam4, std::uint32_t rateFlag33,
                                                    std::uint32_t rateFlag32, std::uint32_t rateFlagBit4,
                                                    std::uint32_t mode, std::uint32_t rateFlag48,
@@ -1013,7 +1026,8 @@ class Tessok_API {
   // Module monitor 36 of a port in units of the register / 256 (lastStatus).
   virtual std::uint8_t ReadModuleMonitor36(std::uint32_t port, double* out);
   // Re-rates lanes 4 x group to 4 x group + 3 (the lane is the bank), keeping
-  // each lane's words 0x229 to 0x22B; records nothing.
+  // each lane's words 0x229 to 0x22B; records nothing. A rate that is not a
+  // finite number: nothing is sent.
   virtual void SetGroupLineRate(double rate, int group);
   // Lane rate update: 0x228 = 1 opens it, 0x228 = 0 closes it, 0x22C = 1
   // commits it (then 100 ms).

@@ -167,6 +167,75 @@ TEST(LineRateGeneral, FourChannelBoardReRatesLanes0To7AndReEqualises) {
   EXPECT_EQ(r.api().lastResult, 1u);
 }
 
+// Lanes 4 to 7 of a four-channel board have no bank of their own: the channel
+// map sends them to lane 0's. Their stored equalisation is still read, but
+// applied to no lane, so lanes 0 to 3 keep their own CTLE values.
+TEST(LineRateReEqualisation, FourChannelBoardAppliesItsOwnLanesOnly) {
+  struct Case {
+    const char* name;
+    std::uint16_t model;
+    std::vector<sim::RegisterValue> regs;
+    bool preset;
+  } cases[] = {
+      {"General", 7652, {}, false},
+      {"PresetEightLanePath", 7653, {{31, 1}, {32, 1}}, true},  // sub-type 1: four channels
+  };
+  // Item 17 (CTLE) of lanes 0 to 3.
+  constexpr std::uint32_t kCtleItems[4] = {0x2088, 0x2388, 0x2688, 0x2988};
+  const std::uint16_t stored41[8] = {5, 6, 7, 8, 12, 13, 14, 9};
+  unsigned salt = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RateRig r(c.model, c.regs, ++salt);
+    ASSERT_EQ(r.api().channelCount, 4);
+    r.ClockFile("25.78125.clk");
+    for (int lane = 0; lane < 8; ++lane) r.rig.sim.SeedDouble(kItem41[lane], stored41[lane]);
+    EXPECT_EQ(c.preset ? r.api().LineRateConfigurationPreset(25.78125, 0) : r.api().LineRateConfiguration(25.78125, 0),
+              1u);
+    Trace reads;
+    for (const std::string& t : LaneTrace(r.rig)) {
+      if (t.rfind("read ", 0) == 0) reads.push_back(t);
+    }
+    Trace expectedReads;
+    for (int lane = 0; lane < 8; ++lane) expectedReads.push_back(RecordRead(kItem41[lane]));
+    EXPECT_EQ(reads, expectedReads);
+    for (unsigned lane = 0; lane < 4; ++lane) {
+      EXPECT_EQ(r.rig.sim.WritesTo(lane, kCtle), (std::vector<std::uint16_t>{stored41[lane]})) << lane;
+      EXPECT_EQ(r.rig.sim.WritesTo(lane, kDspMode), (std::vector<std::uint16_t>{1, 1})) << lane;
+      EXPECT_EQ(r.rig.sim.Reg(lane, kCtle), stored41[lane]) << lane;
+      EXPECT_EQ(r.rig.sim.EepromDouble(kCtleItems[lane]), stored41[lane]) << lane;
+    }
+  }
+}
+
+// An eight-channel board re-equalises lanes 0 to 7, each at its own bank. The
+// 7686 keeps every lane's items at 0x4000 + 8 x (96 x lane + item).
+TEST(LineRateReEqualisation, EightChannelBoardAppliesLanes0To7AtTheirOwnBanks) {
+  constexpr std::uint32_t kItem1At4000[8] = {0x4008, 0x4308, 0x4608, 0x4908, 0x4C08, 0x4F08, 0x5208, 0x5508};
+  constexpr std::uint32_t kItem0At4000[8] = {0x4000, 0x4300, 0x4600, 0x4900, 0x4C00, 0x4F00, 0x5200, 0x5500};
+  constexpr std::uint32_t kItem41At4000[8] = {0x4148, 0x4448, 0x4748, 0x4A48, 0x4D48, 0x5048, 0x5348, 0x5648};
+  RateRig r(7686);
+  ASSERT_EQ(r.api().channelCount, 8);
+  r.ClockFile("25.78125.clk");
+  r.rig.sim.SeedDouble(kItem41At4000[0], 5.0);
+  r.rig.sim.SeedDouble(kItem41At4000[7], 9.0);
+  EXPECT_EQ(r.api().LineRateConfiguration(25.78125, 0), 1u);
+  Trace expected{W(0, kRateControl, 0), W(0, kClockSource, 0), W(0, kClockAddress, 5),
+                 W(0, kClockValue, 6),  W(0, kRateRange, 64),  W(0, kRateCode, 1)};
+  for (unsigned lane = 0; lane < 8; ++lane) {
+    expected.insert(expected.end(), {Recorded(kItem1At4000[lane]), Recorded(kItem0At4000[lane]),
+                                     W(lane, kLaneRateLow, 25), W(lane, kLaneRateHigh, 0)});
+  }
+  for (unsigned lane = 0; lane < 8; ++lane) {
+    expected.push_back(RecordRead(kItem41At4000[lane]));
+    if (lane == 0)
+      expected.insert(expected.end(), {W(0, kDspMode, 1), W(0, kDspMode, 1), Recorded(0x4088), W(0, kCtle, 5)});
+    if (lane == 7)
+      expected.insert(expected.end(), {W(7, kDspMode, 1), W(7, kDspMode, 1), Recorded(0x5588), W(7, kCtle, 9)});
+  }
+  EXPECT_EQ(LaneTrace(r.rig), expected);
+}
+
 TEST(LineRateGeneral, FifteenGigabitsSplitsTheCtleItemAndTheThresholdStep) {
   struct Case {
     double rate;

@@ -234,9 +234,11 @@ TEST(SynthesizerVariants, NoPlanSendsNothing) {
   Tessok_API& api = rig.api();
   api.highRateRange = 7;
   api.lastResult = 7;
-  // A rate that is no number, and an offset that takes the reference below zero.
+  api.lineRate[3] = 3.0;
+  // A rate that is no number is refused before the planner, with nothing
+  // changed; an offset that takes the reference below zero leaves no plan.
   EXPECT_EQ(api.LineRateConfigurationSynthNominal(kNaN), 0u);
-  EXPECT_TRUE(std::isnan(api.lineRate[3]));
+  EXPECT_EQ(api.lineRate[3], 3.0);
   EXPECT_EQ(api.LineRateConfigurationSynth(10.3125, -400000000), 0u);
   EXPECT_EQ(api.lineRate[3], 10.3125);
   EXPECT_TRUE(rig.sim.Log().empty());
