@@ -45,12 +45,21 @@ struct DateScratch {
 
 class Tessok_API {
  public:
+  // ---- Construction (core/Tessok_API.cpp) ----
   Tessok_API();
   ~Tessok_API();  // closes nothing: applications disconnect before unloading
   Tessok_API(const Tessok_API&) = delete;
   Tessok_API& operator=(const Tessok_API&) = delete;
 
-  // ---- Virtual operations, in the order of the operation table ----
+  // ==== Virtual operations, in the order of the operation table ====
+  // The order is the table's and stays as it is, so the operations of one
+  // subsystem are spread over the class. Each group's banner names the file
+  // that defines its members, or the file of each member.
+
+  // ---- Connection and identity ----
+  // core/Connection.cpp: Connect, Disconnect, ReadBoardID, ConfigureApplication;
+  // core/Identity.cpp: ReadBoardSN, ReadSerialNumber, WriteBoardSN,
+  // ReadFirmwareRevision, AccessBoardRegister; api/Instances.cpp: GetAPIRev.
 
   // The library revision, 7324.0; needs no connection.
   virtual double GetAPIRev();
@@ -79,6 +88,7 @@ class Tessok_API {
   virtual std::uint8_t AccessBoardRegister(std::uint8_t write, std::uint16_t bank, std::uint16_t reg,
                                            std::uint16_t* data);
 
+  // ---- Restoring the recorded settings (calibration/RestoreSettings.cpp) ----
   // Applies the settings recorded in the status table again: the line rate and
   // clock output of channel 0, then per channel (0-3 on the four-channel
   // boards that keep them, else channel 0) the pattern, user pattern, output
@@ -88,7 +98,7 @@ class Tessok_API {
   // erased table) is skipped. 1 when every read, item and setter succeeded.
   virtual int RestoreSettings();
 
-  // ---- Clock outputs ----
+  // ---- Clock outputs (clock/ClockOutputs.cpp) ----
   // Each records the clock-output setting as status item 2 of lane 0 (in its
   // own layout, noted per operation) before it writes, unless said otherwise;
   // the select register is 0x103 at bank 0 unless a bank is named.
@@ -136,6 +146,17 @@ class Tessok_API {
   // 0x103 = 1 and sub-register 60 = 18. Records nothing; always 1.
   virtual int InitClockRouting();
 
+  // ---- Line rate ----
+  // clock/LineRate.cpp: LineRateConfiguration, LineRateConfigurationPreset;
+  // clock/LineRateVariants.cpp: LineRateConfigurationSynth,
+  // LineRateConfigurationSynthNominal, SetDefaultLineRate,
+  // LineRateConfigurationOptions, LineRateConfigurationPerBank,
+  // LineRateConfigurationPam4, LineRateConfigurationPam4B,
+  // LineRateConfigurationDual, LineRateConfigurationBasic; clock/LineRateDsp.cpp:
+  // LineRateConfigurationDsp4Ch, LineRateConfigurationPair,
+  // LineRateConfigurationDspPair; clock/LineRatePlan.cpp: ConfigureLineRate;
+  // clock/LaneRate.cpp: ReadRateDivider, WriteLaneRate, FindRateEntry.
+
   // Rate code of a lane's signal processor: on the boards that store them, the
   // per-rate value for 10.3125 or 25.78125 Gb/s (selector = bank); otherwise
   // the rate in Mb/s to 0x228, then the read-back of 0x22B (lastResult tells
@@ -155,7 +176,6 @@ class Tessok_API {
   // Returns the last rate-register write's result, left in lastResult.
   // A rate that is not a finite number: 0, with nothing sent, recorded or changed.
   virtual std::uint32_t LineRateConfiguration(double rate, std::uint32_t mode);
-  // ---- Line rate, host-planned reference clock ----
   // The rate (Gb/s) for every channel; the Si5346 plan for a reference of
   // F = round((rate > 17.5 ? rate / 82.5 : rate / 33.0) x 10^9 + offsetHz)
   // / 10^6 MHz from 156.25 MHz, its chip registers to 0x106/0x107; then
@@ -274,6 +294,7 @@ class Tessok_API {
   virtual std::uint32_t LineRateConfigurationDspPair(std::uint32_t pair, double rate1, double rate2, std::uint32_t mode,
                                                      int index);
 
+  // ---- Pattern selection and short user patterns (signal/Patterns.cpp) ----
   // Pattern selection of a channel: code (5 = the user pattern), p3, p4, p5.
   // Channels 0 to 15; 0 without a transfer for others.
   virtual std::uint8_t SetPRBSPattern(int ch, int pattern, int p3, std::uint32_t p4, int p5);
@@ -290,6 +311,7 @@ class Tessok_API {
   virtual std::uint8_t SetUserPattern160b(int ch, std::uint64_t a, std::uint64_t b, std::uint16_t c, std::uint16_t d);
   virtual std::uint8_t SetTxUserPatternLumo(int ch, int first, int second);
 
+  // ---- Output swing and level (signal/Transmitter.cpp) ----
   // Output swing 0 to 3 (item 36); written as (swing + 1) x 50 to 0x228 on the
   // swing-coded models only, 0 on the others.
   virtual std::uint8_t SetOutputSwing(int ch, double swing);
@@ -302,38 +324,47 @@ class Tessok_API {
   // the three writes succeeded.
   virtual std::uint8_t SetBoardOutputLevel(double level, double a, double b);
 
+  // ---- Error insertion (signal/Counters.cpp) ----
   // Error-insertion word of a lane (status item 16 recorded first).
   virtual std::uint8_t ErrorInsertion(std::uint32_t ch, std::uint16_t word);
   // Writes first, then the word (c & 7) << 8 | (b & 0x7F) << 1 | a; records c.
   virtual std::uint8_t ErrorInsertionKestrine(std::uint32_t ch, int a, int b, int c, std::uint16_t first);
 
+  // ---- Recorded settings read back (calibration/StatusTable.cpp) ----
   // Reads a recorded per-lane setting (status item) of a channel.
   virtual std::uint32_t Monitor(std::uint32_t channel, std::uint8_t item, double* value);
 
+  // ---- PAM4 eye levels (signal/Transmitter.cpp) ----
   // PAM4 inner (0x202, item 31) and outer (0x22A, item 50) eye levels at bank ch.
   virtual std::uint8_t InnerEyeLevel(std::uint32_t ch, int value);
   virtual std::uint8_t OuterEyeLevel(std::uint32_t ch, int value);
 
+  // ---- Temperature (core/Identity.cpp) ----
   // Raw temperature register 16 of a bank; 0.0 when the read failed.
   virtual double TempRead(int bank);
 
+  // ---- Pattern checker (signal/Patterns.cpp) ----
   // Pattern-checker state of a channel: non-zero when synchronised, 0 when not
   // or when the read failed (lastResult tells them apart), 0 for a channel
   // outside 0 to 15.
   virtual std::uint16_t PRBSVerfication(int ch);
   virtual std::uint16_t PRBSVerficationAlias(int ch);
 
+  // ---- Decision threshold read back (signal/Receiver.cpp) ----
   // The decision threshold read back, in mV truncated toward zero (0 for a
   // channel outside 0-15).
   virtual int ReadDecisionThresholdMv(std::uint32_t ch);
 
+  // ---- Measurement gate (core/Identity.cpp) ----
   // Records the gate and writes it to registers 0x301/0x300 of banks 0 and 4.
   virtual std::uint8_t SetGateTime(std::uint32_t gate);
 
+  // ---- Sampling point (signal/Receiver.cpp) ----
   // Sampling point: records phase (item 19) and threshold (item 20) and writes
   // threshold << 8 | (phase & 0x7F) to 0x30A; 1 when the write succeeded.
   virtual std::uint8_t SetSamplingPoint(std::uint32_t ch, std::uint8_t phase, std::uint8_t threshold);
 
+  // ---- Error counters and BER (signal/Counters.cpp) ----
   // Gated BER of every channel, limited to 1.0 (0 / 0 stays NaN); the second
   // form also fills counts (the divisor word on the gate models, the errors
   // elsewhere). The last transfer's result.
@@ -358,6 +389,7 @@ class Tessok_API {
   // (0 for a lane outside 0 to 15, nothing written).
   virtual int ReadErrorCorrectionKestrin(int lane, std::uint32_t* a, std::uint32_t* b);
 
+  // ---- Sampler codes and decision threshold (signal/Receiver.cpp) ----
   // Raw sampler codes: phase to 0x30A (threshold byte 0), threshold to 0x30B;
   // no record.
   virtual std::uint8_t SetSamplingPhaseCode(std::uint32_t ch, std::uint8_t code);
@@ -365,6 +397,10 @@ class Tessok_API {
   // Decision threshold in mV to 0x30B; 0 with nothing written when the code
   // would lie outside 0-255 or the threshold step is zero or not finite.
   virtual std::uint8_t SetDecisionThresholdMv(std::uint32_t ch, std::uint8_t mV);
+
+  // ---- Bathtub acquisitions ----
+  // measure/VerticalBathtub.cpp: MeasureVerticalBathtub; measure/Bathtub.cpp:
+  // MeasureBathtub.
 
   // Bathtub acquisitions. Each asks the channel's pattern checker first and
   // measures nothing while it reads 0; a checker that cannot be read, or a
@@ -384,6 +420,7 @@ class Tessok_API {
   // could not be written (the curve then stored and handed back).
   virtual std::uint8_t MeasureBathtub(int ch, double* x, double* ber);
 
+  // ---- PAM4 histogram and signal-to-noise ratio (measure/Pam4.cpp) ----
   // PAM4 receiver read-outs of a channel. The histogram: 160 bins, positions
   // -5.0 to 4.9375 in x and signed counts in counts (160 entries each), from
   // the result block of the mapped bank, logged when curve logs are on; 1, or
@@ -394,6 +431,7 @@ class Tessok_API {
   // the read's result, the ratio being stored also after a failed read.
   virtual std::uint8_t GetPam4SignalToNoiseRatio(int ch, double* snr);
 
+  // ---- Bathtub acquisitions, continued (measure/Bathtub.cpp) ----
   // Horizontal, channel ch (1 -> 0 on a 7841 whose lane 1 is moved; no channel
   // map), over the caller's gate: its low 32 bits are programmed, the BER
   // divides by all 64. 129 entries in x and ber; a and b pass to the request.
@@ -401,14 +439,20 @@ class Tessok_API {
   virtual void MeasureBathtubWithGate(int ch, std::uint64_t gate, std::uint8_t a, std::uint8_t b, double* x,
                                       double* ber);
 
+  // ---- Placeholder, always 0 (core/Tessok_API.cpp) ----
   virtual std::uint8_t ReturnZeroStub();
 
+  // ---- Bathtub acquisitions, continued (measure/Bathtub.cpp) ----
   // Horizontal, channels 0-3 from one result block, 64 points each: enable[c]
   // equal to 1 selects channel c. One selected channel fills entries 0-63 of x
   // and ber; several fill 64 entries per channel at offset 64 x c and clear the
   // four fit flags. Stored when any of the four checkers reports lock. The
   // request's result (1), or 0 after a failed transfer.
   virtual std::uint8_t MeasureBathtubMultiChannel(const std::uint32_t* enable, double* x, double* ber);
+
+  // ---- Fitted curves and jitter read-outs ----
+  // measure/FittedCurves.cpp, except GetHorizontalDjRj and GetVerticalDjRj
+  // (signal/Receiver.cpp).
 
   // Fitted curves of the stored bathtub tables: 1024-entry arrays, the curve to
   // fit in, the fitted curve out.
@@ -420,6 +464,10 @@ class Tessok_API {
   // Read-outs at a target BER: 1, or 0 with -1.0 stored when there is nothing
   // to measure. Horizontal results in ps, vertical ones in mV.
   virtual std::uint8_t GetTotalJitterAtBER(int ch, double ber, double* tj);
+
+  // ---- Eye maps ----
+  // measure/EyeCapture.cpp: CaptureEyeDiagram, CaptureEyeDiagramMultiChannel;
+  // measure/EyeOpening.cpp: GetMeasuredThresholdStep.
 
   // Eye maps (measure/EyeCapture.cpp): BER at every sampling phase (columns)
   // and decision threshold (rows, 256) of a lane, handed back as three
@@ -452,9 +500,11 @@ class Tessok_API {
   // for a channel outside 0-15 or a null pointer.
   virtual void GetMeasuredThresholdStep(int ch, double* step);
 
+  // ---- Gain of the eye measurements (signal/Receiver.cpp) ----
   // Lane gain correction of the eye measurements: 10^(dB / 20).
   virtual void SetLaneGainDb(std::uint32_t lane, double dB);
 
+  // ---- Eye opening (measure/EyeOpening.cpp) ----
   // Edges of the eye in the channel's stored map at a target BER: early and
   // late in ps, low and high in mV. 1 found; 0 with -1.0 in all four when the
   // map is not valid or the channel lies outside 0-15; 0 on the 128-step
@@ -462,16 +512,22 @@ class Tessok_API {
   // outputs). Nothing written for a null pointer.
   virtual std::uint8_t GetEyeOpening(int ch, double ber, double* early, double* late, double* low, double* high);
 
+  // ---- Sampling point read back (signal/Receiver.cpp) ----
   // Sampling point read back from 0x30C as ps and mV; 1 (0 for a channel
   // outside 0-15, outputs untouched).
   virtual std::uint8_t ReadSamplingPoint(std::uint32_t ch, double* ps, double* mV);
 
+  // ---- Eye-mask test (measure/EyeMask.cpp) ----
   // Eye-mask test on the stored map of lane ch (no channel map): the eye
   // cells as points in ps and mV (kept in maskX and maskY), counted against
   // the shape within one unit interval (measure/EyeMask.h). The number of
   // hits; EyeMask::kRefusedCount for a channel outside 0-15 or a shape that
   // is not finite.
   virtual std::uint64_t RunEyeMaskTest(int ch, EyeMaskShape shape);
+
+  // ---- Equalisation ----
+  // signal/Transmitter.cpp: PreEmphasis, PostEmphasis, MainTap;
+  // signal/Receiver.cpp: DSPMode, CTLESetValue.
 
   // Transmitter equalisation: emphasis 0..100 (-1000..1000 on the raw-level
   // models), main tap any value, taps -1000..1000; 0 out of range, with
@@ -484,6 +540,7 @@ class Tessok_API {
   virtual std::uint8_t CTLESetValue(int ch, int value);
 
   // ---- Auxiliary output block of a lane (lane registers 0x401 to 0x41B) ----
+  // signal/AuxOutput.cpp, except SetOutputEnable (signal/Transmitter.cpp).
   // Each setter takes a channel 0 to 15 (else 0, nothing sent or recorded).
   // Unless said otherwise it records its status item at the lane
   // channelMap[ch] and writes at that bank, moved from 3 to 2 on a 7775 whose
@@ -529,7 +586,7 @@ class Tessok_API {
   // first; 3 -> 2).
   virtual std::uint8_t SetAuxControl40C(int ch, double value);
 
-  // ---- Auxiliary calibration tables A, B (amplitudes) ----
+  // ---- Auxiliary calibration tables A and B, amplitudes (calibration/AuxCalibration.cpp) ----
   // A load reads the lane's header and its 10 rows of 7 doubles from the EEPROM
   // into the store (a NaN header is kept as -1.0), marks the lane's table
   // loaded and hands out the rows' limit pairs (limits[2r], limits[2r + 1] =
@@ -543,6 +600,11 @@ class Tessok_API {
   virtual int LoadAuxAmplitudeBCalibration(std::uint32_t lane, double* limits);
   virtual int ClearAuxAmplitudeBCalibration(int lane);
 
+  // ---- Level tables, checker and lane enable, counter configuration ----
+  // calibration/LevelCalibration.cpp: LoadDefaultCalibration, WriteLookupTables;
+  // signal/Patterns.cpp: SetCheckerEnable, SetLaneEnable21A;
+  // signal/Counters.cpp: ConfigureBERCounters.
+
   // Resets the level tables to pass-through conversions; always 1.
   virtual int LoadDefaultCalibration();
   // Checker enable and lane enable (1 on, anything else off), recorded first.
@@ -554,6 +616,7 @@ class Tessok_API {
   // command; the command's result, 0 for other modes.
   virtual std::uint8_t ConfigureBERCounters(std::uint16_t a, std::uint16_t b, std::uint16_t c, std::uint32_t mode);
 
+  // ---- Option reads (core/Connection.cpp) ----
   // Option reads of identification; each returns 1 when any of its reads succeeded.
   virtual std::uint8_t ReadOptionBits57(std::uint32_t* low, std::uint32_t* bit2, std::uint32_t* bit6,
                                         std::uint32_t* bit7);
@@ -566,6 +629,7 @@ class Tessok_API {
   virtual std::uint8_t ReadOptionRegs33And30(std::uint32_t* r33, std::uint32_t* r30);
   virtual std::uint8_t ReadBoardSubType(std::uint32_t* out);
 
+  // ---- Control bits through the signal-processor window (signal/DspWindow.cpp) ----
   // Control bits through the signal-processor window: bit 1 of bank 1's
   // sub-register 0 set when on is 1 (else cleared), and on some models bit 4
   // of bank-0 sub-registers 16 to 19 cleared when on is 1 (else set); records
@@ -573,9 +637,14 @@ class Tessok_API {
   // is not written back. 1 when any transfer succeeded.
   virtual std::uint8_t SetIndirectControlBits(int on);
 
+  // ---- Chip-register window (core/Identity.cpp) ----
   // Chip-register window: address to 0x21F, data through 0x220, at the bank.
   virtual std::uint8_t WriteChipRegister(std::uint16_t bank, std::uint16_t addr, std::uint16_t value);
   virtual std::uint8_t ReadChipRegister(std::uint16_t bank, std::uint16_t addr, std::uint16_t* out);
+
+  // ---- Calibration conversions, sampling point in ps and mV ----
+  // calibration/LevelCalibration.cpp: the five Compute wrappers;
+  // signal/Receiver.cpp: SetSamplingPointPsMv.
 
   // Wrappers of the calibration store's conversions.
   virtual double ComputeLaneDelayConversion(int lane, std::uint32_t toCode, double x);
@@ -586,11 +655,21 @@ class Tessok_API {
   // Sampling point from ps and mV at the channel's line rate (see SetSamplingPoint).
   virtual std::uint8_t SetSamplingPointPsMv(int ch, int ps, int mV);
 
+  // ---- Board signature (core/Connection.cpp) ----
   // True when register 31 reads the board signature 0xCAFE.
   virtual bool CheckBoardSignature();
 
+  // ---- Eye width and height at a BER (measure/FittedCurves.cpp) ----
   virtual std::uint8_t GetEyeWidthAtBER(int ch, double ber, double* width);
   virtual std::uint8_t GetEyeHeightAtBER(int ch, double ber, double* height);
+
+  // ---- Status table, EEPROM and calibration saves ----
+  // calibration/StatusTable.cpp: WriteStatusToEEProm, ReadStatusItem;
+  // calibration/Eeprom.cpp: WriteEEPROMAddress, ReadEEPROMAddress;
+  // calibration/AuxCalibration.cpp: SaveAuxAmplitudeACalibration,
+  // SaveAuxAmplitudeBCalibration; calibration/LevelCalibration.cpp:
+  // SaveCalibrationValues, ReadCalibrationValues, LoadCalibrationValue;
+  // clock/LaneRate.cpp: CheckDspReady.
 
   // Records a per-lane setting: one double at the lane's status item, 8 bytes
   // with 10 ms after each. Lanes 0 to 15 and items 0 to 95 only.
@@ -615,7 +694,7 @@ class Tessok_API {
   // when it is not ready. Leaves 0x104B or 0 in the single-read word.
   virtual bool CheckDspReady(std::uint16_t bank);
 
-  // ---- Module, cage and bridge registers ----
+  // ---- Module, cage and bridge registers (signal/BoardRegisters.cpp) ----
   // A port is the bank of its registers (no channel map, no range check).
   // Results are 1 for success and 0 for failure; reads fill their outputs
   // whether or not the transfer succeeded. "lastStatus" says what each leaves
@@ -686,6 +765,7 @@ class Tessok_API {
   // exactly 5.0 V (lastStatus); any other rail sends nothing and gives 0.
   virtual std::uint8_t SetBridgeRailValue(std::uint16_t value, double* volts);
 
+  // ---- Reference clock (clock/ClockOutputs.cpp) ----
   // Reference clock in MHz, sent as the code MHz x 100000 (truncated; 37 =
   // bits 16-31, 36 = bits 0-15) after SetAuxGlobalControl(1). With option
   // words 33 and 30 reading 12 and 1: 0x104 = 1, the code, 100 ms, 0x417
@@ -698,7 +778,7 @@ class Tessok_API {
   // or does not fit 32 bits.
   virtual std::uint32_t SetReferenceClock(double mhz);
 
-  // ---- Auxiliary output block, board part (bank 0) ----
+  // ---- Auxiliary output block, board part at bank 0 (signal/AuxOutput.cpp) ----
   // Register 0x40D = value (0x411 when option words 33 and 30 read 12 and 1).
   virtual std::uint8_t SetAuxGlobalControl(std::uint16_t value);
   // Registers 0x40E and 0x40F = bits 16-31 and 0-15 of the frequency in hertz,
@@ -712,7 +792,7 @@ class Tessok_API {
   // 0-4095. Otherwise value, item 38, then value again with 0 sent as 1.
   virtual std::uint8_t SetAuxLevelGlobal(int value);
 
-  // ---- Auxiliary calibration table of the global level ----
+  // ---- Auxiliary calibration table of the global level (calibration/AuxCalibration.cpp) ----
   // Every one of the 7 rows becomes {0, 0, 0, 1, 0, 0, 4095}: the identity
   // conversion. The loaded flag and the mode are not changed; always 1.
   virtual int ResetAuxGlobalLevelCalibration();
@@ -724,6 +804,10 @@ class Tessok_API {
   virtual int LoadAuxGlobalLevelCalibration(double* limits);
   virtual int ClearAuxGlobalLevelCalibration();
 
+  // ---- Per-rate stored rate codes, eye centre ----
+  // clock/LaneRate.cpp: WriteRateSetting, ReadRateSetting;
+  // signal/Receiver.cpp: GetEyeCentreResult.
+
   // Per-rate stored rate codes (10.3125 and 25.78125 Gb/s only; 0 for other
   // rates): the write returns the last EEPROM write's result, the read
   // lastStatus (the AND of its transfers).
@@ -732,7 +816,7 @@ class Tessok_API {
   // The eye centre the last eye capture found (0.0 for a channel outside 0-15).
   virtual double GetEyeCentreResult(int ch);
 
-  // ---- Auxiliary output block of a lane, continued ----
+  // ---- Auxiliary output block of a lane, continued (signal/AuxOutput.cpp) ----
   // Register 0x419 = 1 when on is 1, else 0 (3 -> 2), no record.
   virtual std::uint8_t SetAuxFlag419(int ch, int on);
   // Register 0x41A = value (no 3 -> 2), then item 43 of lane 0 = value; the
@@ -750,7 +834,7 @@ class Tessok_API {
   // reference-clock setting relies on it to repeat its last register value.
   virtual std::uint8_t WriteAuxControl417();
 
-  // ---- Auxiliary calibration table C (level) ----
+  // ---- Auxiliary calibration table C, level (calibration/AuxCalibration.cpp) ----
   // As table A with 5 rows (10 limits): the header page is read at the lane's
   // own header address, the rows byte by byte at bank 1 (registers 10 and 11,
   // no waits), every transfer result ANDed into lastStatus. Used while loaded
@@ -760,12 +844,16 @@ class Tessok_API {
   // Header and 5 rows (35 doubles), as the saves of table A.
   virtual int SaveAuxLevelCCalibration(std::uint32_t lane, double header, const double* rows);
 
+  // ---- Eye-capture lane flag, rate PLL ----
+  // signal/Receiver.cpp: SetLaneFlag; clock/LaneRate.cpp: ProgramRatePll.
+
   // Lane flag of the eye capture (0 doubles its measured amplitude).
   virtual void SetLaneFlag(int lane, std::uint8_t value);
   // Rate PLL words through sub-register 38 of the signal-processor window.
   virtual void ProgramRatePll(std::uint16_t bank, double rate);
 
-  // ---- Signal-processor window and board control of a bank ----
+  // ---- Signal-processor window and board control of a bank (signal/DspWindow.cpp) ----
+  // UploadUserPattern, at the end, is in signal/Patterns.cpp.
   // State of sub-register 10 (window 0x200 = 10, 0x201 = state); the AND of
   // both writes.
   virtual std::uint8_t SetDspState1(std::uint16_t bank);
@@ -790,18 +878,20 @@ class Tessok_API {
   // fewer than 80 bits, more than 414 blocks or a character the mode rejects.
   virtual bool UploadUserPattern(int ch, std::string pattern, std::uint32_t mode);
 
+  // ---- Control registers 39 and 40 (clock/ClockOutputs.cpp) ----
   // Value truncated to a 32-bit signed integer: bits 16-31 to register 39,
   // bits 0-15 to 40; true. False with nothing sent when the value is not a
   // number or does not fit 32 bits.
   virtual bool WriteControl39(double value);
 
+  // ---- Extended command (core/Identity.cpp) ----
   // The free-form parameter block: ten bytes, a 16-bit word, four bytes.
   virtual bool SendExtendedCommand(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3, std::uint8_t a4,
                                    std::uint8_t a5, std::uint8_t a6, std::uint8_t a7, std::uint8_t a8, std::uint8_t a9,
                                    std::uint16_t word, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
                                    std::uint8_t b3);
 
-  // ---- Module power and supply, port levels ----
+  // ---- Module power and supply, port levels (signal/BoardRegisters.cpp) ----
   // Register 52 of every port 0 .. channelCount / 4 - 1 receives 1 when on is
   // non-zero (through SetModulePower with the inverted flag); lastStatus = the
   // AND of the calls (1 when there is no port).
@@ -831,13 +921,16 @@ class Tessok_API {
   // Lane register 0x221 of bank port x 4 = *code (L).
   virtual std::uint8_t WritePortLevelCode(std::uint32_t port, const std::uint16_t* code);
 
+  // ---- Option reads, continued (core/Connection.cpp) ----
   virtual std::uint8_t ReadOptionReg34(std::uint32_t* out);
   virtual std::uint8_t ReadOptionReg31(std::uint32_t* out);
 
+  // ---- Lane control register 0x22C (signal/DspWindow.cpp) ----
   // Lane register 0x22C of a bank = the low 16 bits of value (no channel map),
   // then item 51 recorded for that lane; the write's result.
   virtual std::uint8_t SetLaneControl22C(int bank, std::uint32_t value);
 
+  // ---- Instrument network settings (core/Network.cpp) ----
   // The instrument's own IPv4 settings. The setters accept only four decimal
   // fields 0 to 255 separated by dots and otherwise send nothing and return 0;
   // the readers write dotted text into 16 bytes.
@@ -850,10 +943,13 @@ class Tessok_API {
   // Cuts text at every delimiter and converts each field like atoi.
   virtual std::vector<int> SplitToIntegers(std::string text, char delimiter);
 
+  // ---- Module pin 46, second operation (signal/BoardRegisters.cpp) ----
   // The body of ReadModulePin46.
   virtual std::uint8_t ReadModulePin46Alias(std::uint32_t port, std::uint8_t* out);
 
-  // ---- QSFP-DD and OSFP cages ----
+  // ---- QSFP-DD and OSFP cages (signal/ModuleCages.cpp) ----
+  // The port pins and monitors, AccessPortPin35 to ReadPortMonitor43, are in
+  // signal/BoardRegisters.cpp.
   // The port is the bank of the cage's registers; no model or port check.
   // lastStatus = the result unless said otherwise. Pins hold the electrical
   // level. Reads fill their outputs whether or not the transfer succeeded.
@@ -918,6 +1014,13 @@ class Tessok_API {
   // lastStatus = the AND of both transfers.
   virtual std::uint8_t ReadAdapterType_7686(std::uint16_t* type);
 
+  // ---- Stored records, raw EEPROM words, transmitter lock, line rate ----
+  // calibration/OptimalSettings.cpp: SaveOptimalSettings, ReadOptimalSettings;
+  // calibration/Eeprom.cpp: ReadEEPROMQword, WriteValueToEEPROM,
+  // ReadValueFromEEPROM; signal/Patterns.cpp: ReadTXLock, ReSyncRX;
+  // clock/LineRate.cpp: LineRateConfiguration_7668B;
+  // clock/LineRateVariants.cpp: LineRateConfigurationPam4C.
+
   // Optimal-settings records: five doubles at 0x9000 + 40 (4a + b), records
   // ending at or below 0xFFFF only.
   virtual bool SaveOptimalSettings(int a, int b, const double* values);
@@ -952,6 +1055,7 @@ class Tessok_API {
   virtual std::uint8_t WriteValueToEEPROM(std::uint16_t address, std::uint16_t value);
   virtual std::uint8_t ReadValueFromEEPROM(std::uint16_t address, std::uint16_t* value);
 
+  // ---- Transmitter taps (signal/Transmitter.cpp) ----
   // Transmitter taps 0 to 6 (0x22D..0x233, items 54..60), -1000..1000.
   virtual std::uint8_t Tap0(int ch, int value);
   virtual std::uint8_t Tap1(int ch, int value);
@@ -961,25 +1065,30 @@ class Tessok_API {
   virtual std::uint8_t Tap5(int ch, int value);
   virtual std::uint8_t Tap6(int ch, int value);
 
+  // ---- Date stamp of the measurement logs (measure/CsvLogs.cpp) ----
   // The date stamp of measurement-log names: local "Date-YYYY-MM-DD-Time-HH-MM-SS",
   // "-" and the system clock's milliseconds (0-999, not padded). Leaves its
   // working values in dateScratch.
   virtual std::string MakeDateTimeStamp();
 
+  // ---- Device-register window (core/Identity.cpp) ----
   // Device-register window 0x200/0x201; device 8 sits at a model-dependent bank offset.
   virtual std::uint8_t WriteDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg,
                                            std::uint16_t value);
   virtual std::uint16_t ReadDeviceRegister(std::uint16_t bank, std::uint16_t device, std::uint16_t reg);
 
+  // ---- Parsers of the pattern upload (signal/Patterns.cpp) ----
   // Parsers of the pattern upload: 8 PAM4 symbols, 4 hexadecimal digits or 16
   // binary digits into one 16-bit word; false on a character outside the set.
   virtual bool ParsePam4Pattern8(const char* text, std::uint16_t* out);
   virtual bool ParseHexPattern16(const char* text, std::uint16_t* out);
   virtual bool ParseBinaryPattern16(const char* text, std::uint16_t* out);
 
+  // ---- Channel map (core/Connection.cpp) ----
   // Channel count and channel map of a model; always 1.
   virtual int SetChannelMap(std::uint32_t model);
 
+  // ---- Clock files (clock/ClockFiles.cpp) ----
   // Clock-file loaders (clock/ClockFiles.h): each names its file from the
   // directory and the rate (or rate pair), sends every pair as register 0x106
   // = address then 0x107 = value at its bank (0 unless it takes one: the low
@@ -1011,15 +1120,22 @@ class Tessok_API {
   virtual int LoadClockFilePair45Bank(std::string dir, std::uint32_t bank, double rate1, double rate2);
   virtual int LoadClockFilePair378Bank(std::string dir, std::uint32_t bank, double rate1, double rate2);
 
+  // ---- Straight-line crossing (measure/FittedCurves.cpp) ----
   // The x at which the straight line through (x1, y1) and (x2, y2) reaches target.
   virtual double InterpolateCrossing(double x1, double y1, double x2, double y2, double target);
 
+  // ---- Raw eye-capture blocks (measure/EyeCapture.cpp) ----
   // Copy the 512 words src[block x 512 ..] to the same positions of channel
   // ch's raw store A (512 blocks) or B (1024 blocks) in captureArea; nothing
   // copied for a channel outside 0-3, a block beyond the store or a null src.
   // Always 0.
   virtual int StoreEyeBlockA(int ch, std::uint32_t block, const std::uint16_t* src);
   virtual int StoreEyeBlockB(int ch, std::uint32_t block, const std::uint16_t* src);
+
+  // ---- Mask test, module monitor 36, lane rate updates ----
+  // signal/BoardRegisters.cpp: TestMask, ReadModuleMonitor36;
+  // clock/LaneRate.cpp: SetGroupLineRate, BeginLaneRateUpdate,
+  // EndLaneRateUpdate, CommitLaneRateUpdate.
 
   // True when (value AND mask) equals mask; no register access.
   virtual bool TestMask(int value, std::uint8_t mask);
@@ -1034,6 +1150,10 @@ class Tessok_API {
   virtual void BeginLaneRateUpdate(std::uint16_t bank);
   virtual void EndLaneRateUpdate(std::uint16_t bank);
   virtual void CommitLaneRateUpdate(std::uint16_t bank);
+
+  // ---- Eye centring, clock-like pattern output ----
+  // measure/EyeContour.cpp: CenterSamplingPoint; measure/EyeOpening.cpp:
+  // ComputeThresholdStep; clock/ClockOutputs.cpp: ClockOutByPattern.
 
   // Centres the sampling point on the eye of a capture's arrays (layout of
   // CaptureEyeDiagram): the threshold at the eye's centre level (EyeContour)
@@ -1054,13 +1174,19 @@ class Tessok_API {
   // no code or pattern sent when the rate has no code.
   virtual std::uint8_t ClockOutByPattern(int channel, int pattern);
 
+  // ---- Placeholder, always true (core/Tessok_API.cpp) ----
   virtual bool ReturnTrueStub();
 
-  // ---- Non-virtual operations ----
+  // ==== Non-virtual operations ====
 
+  // ---- Board traits (core/Connection.cpp) ----
   // Works out `board` from the model's row and what identification read;
   // SetChannelMap calls it at every connection.
   void RefreshBoardTraits();
+
+  // ---- Curve read-out and checks ----
+  // measure/FittedCurves.cpp: GetVerticalClosureAtBER; measure/CurveCheck.cpp:
+  // IsCurveWellFormed, CleanBathtubCurve.
 
   std::uint8_t GetVerticalClosureAtBER(int ch, double ber, double* closure);
   // Whether the channel's stored curve (first n entries) has the shape of a bathtub.
@@ -1068,13 +1194,14 @@ class Tessok_API {
   // Drops flank points whose BER moves the wrong way and packs the curve again.
   void CleanBathtubCurve(bool vertical, int ch, int n);
 
+  // ---- Cage pins read without lastStatus (signal/BoardRegisters.cpp) ----
   // Cage pins read without touching lastStatus: true when 44 or 45 is
   // non-zero, or 46 is not 1 (bank 0, other registers, on a 7841).
   bool ReadCagePin44(std::uint16_t port);
   bool ReadCagePin45(std::uint16_t port);
   bool ReadCagePin46(std::uint16_t port);
 
-  // ---- Data members, in declaration order ----
+  // ==== Data members, in declaration order ====
 
   HwLayer hwLayer;
   SI5346_API si5346;
@@ -1150,11 +1277,12 @@ class Tessok_API {
   tessok::BoardTraits board;
 };
 
-// The table of instrument objects behind the exported functions.
+// The table of instrument objects behind the exported functions (api/Instances.cpp).
 inline constexpr int kApiInstanceCount = 32;
 extern Tessok_API g_apiInstances[kApiInstanceCount];
 
-// Heap factory: a zero-filled, constructed object (null when memory runs out).
+// Heap factory (core/Tessok_API.cpp): a zero-filled, constructed object (null
+// when memory runs out).
 Tessok_API* CreateApiInstance();
 // Destroys and frees an object from CreateApiInstance; ignores null.
 void DestroyApiInstance(Tessok_API* api);

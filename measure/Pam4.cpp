@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/Lanes.h"
+#include "core/Models.h"
 #include "core/RegisterOps.h"
 #include "core/Tessok_API.h"
 #include "link/Packet.h"
@@ -27,13 +28,6 @@ static_assert(kHistogramBytes > tessok::link::kPacketSize, "a short reply must n
 constexpr std::uint32_t kLinearNoiseFigureModels[] = {7746};
 constexpr double kLinearNoiseFigureOffsetDb = 37.1;
 constexpr double kTenthsPerDb = 10.0;
-
-bool SnrIsLinearNoiseFigure(std::uint32_t model) {
-  for (std::uint32_t m : kLinearNoiseFigureModels) {
-    if (m == model) return true;
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -63,7 +57,8 @@ std::uint8_t Tessok_API::GetPam4SignalToNoiseRatio(int ch, double* snr) {
   const std::uint8_t ok =
       tessok::regs::Read(*this, static_cast<std::uint16_t>(ch), tessok::reg::kPam4SignalToNoise, &raw);
   // Computed from the word the read left, also when it failed.
-  *snr = SnrIsLinearNoiseFigure(boardModel) ? kLinearNoiseFigureOffsetDb - kTenthsPerDb * std::log10(raw)
-                                            : raw / kTenthsPerDb;
+  *snr = tessok::InModelList(kLinearNoiseFigureModels, boardModel)
+             ? kLinearNoiseFigureOffsetDb - kTenthsPerDb * std::log10(raw)
+             : raw / kTenthsPerDb;
   return ok;
 }

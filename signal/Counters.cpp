@@ -8,6 +8,7 @@
 #include "calibration/Conversions.h"
 #include "calibration/StatusItem.h"
 #include "core/Lanes.h"
+#include "core/Models.h"
 #include "core/RegisterOps.h"
 #include "core/Tessok_API.h"
 #include "signal/Registers.h"
@@ -48,10 +49,7 @@ constexpr CounterModel kCounterModels[] = {
 constexpr CounterModel kOtherCounterModel{};
 
 const CounterModel& CounterRules(const Tessok_API& api) {
-  for (const CounterModel& m : kCounterModels) {
-    if (m.model == api.boardModel) return m;
-  }
-  return kOtherCounterModel;
+  return RowForModel(kCounterModels, api.boardModel, kOtherCounterModel);
 }
 
 bool LaneCommandsApply(const Tessok_API& api, const CounterModel& m) {

@@ -1,10 +1,10 @@
 // The signal-processor window of a bank (0x200 selects a sub-register, 0x201
 // reads or writes it) and a few raw board-control registers.
-#include <algorithm>
 #include <cstdint>
 #include <span>
 
 #include "calibration/StatusItem.h"
+#include "core/Models.h"
 #include "core/RegisterOps.h"
 #include "core/Registers.h"
 #include "core/Tessok_API.h"
@@ -25,11 +25,7 @@ struct Bank0ControlSubs {
 constexpr Bank0ControlSubs kBank0ControlSubs[] = {
     {7653, kSubs16To19}, {7733, kSubs16To19}, {7609, kSub18}, {7726, kSub18}, {7760, kSub18}, {7775, kSub18},
 };
-
-std::span<const std::uint16_t> FindBank0ControlSubs(std::uint32_t model) {
-  const auto* it = std::ranges::find(kBank0ControlSubs, model, &Bank0ControlSubs::model);
-  return it == std::end(kBank0ControlSubs) ? std::span<const std::uint16_t>{} : it->subs;
-}
+constexpr Bank0ControlSubs kNoBank0ControlSubs{0, {}};
 
 // The lanes whose status item 29 records the control bits.
 constexpr int kControlBitLanes = 4;
@@ -102,7 +98,7 @@ std::uint8_t Tessok_API::SetIndirectControlBits(int on) {
                                set ? reg::kDspControlBank1Bit : 0, false)
                          .any;
   // The bank-0 bit has the opposite sense: cleared when on.
-  for (std::uint16_t sub : FindBank0ControlSubs(boardModel)) {
+  for (std::uint16_t sub : RowForModel(kBank0ControlSubs, boardModel, kNoBank0ControlSubs).subs) {
     any |=
         UpdateSub(*this, Path::Link, 0, sub, reg::kDspControlBank0Bit, set ? 0 : reg::kDspControlBank0Bit, false).any;
   }

@@ -1,8 +1,8 @@
 #include "signal/ModuleAccess.h"
 
-#include <algorithm>
 #include <optional>
 
+#include "core/Models.h"
 #include "core/RegisterOps.h"
 #include "core/Tessok_API.h"
 
@@ -113,9 +113,7 @@ std::uint8_t Address(Tessok_API& api, std::uint16_t bank, const WindowRegs& r, s
 
 }  // namespace
 
-bool CageMapOnBank0(const Tessok_API& api) {
-  return std::ranges::find(kCageMapOnBank0, api.boardModel) != std::end(kCageMapOnBank0);
-}
+bool CageMapOnBank0(const Tessok_API& api) { return InModelList(kCageMapOnBank0, api.boardModel); }
 
 std::uint8_t Read(Tessok_API& api, const Accessor& row, std::uint32_t port, double* out) {
   return ReadInto(api, row, port, out);

@@ -6,6 +6,7 @@
 
 #include "calibration/StatusItem.h"
 #include "core/Lanes.h"
+#include "core/Models.h"
 #include "core/RegisterOps.h"
 #include "core/Tessok_API.h"
 #include "platform/Sleep.h"
@@ -59,10 +60,7 @@ constexpr PatternModel kPatternModels[] = {
 constexpr PatternModel kOtherPatternModel{};
 
 const PatternModel& PatternRules(const Tessok_API& api) {
-  for (const PatternModel& m : kPatternModels) {
-    if (m.model == api.boardModel) return m;
-  }
-  return kOtherPatternModel;
+  return RowForModel(kPatternModels, api.boardModel, kOtherPatternModel);
 }
 
 // From this line rate (Gb/s) up, a 40-bit user pattern is spread over the
