@@ -17,6 +17,7 @@ packages=(
   "g++                   g++"
   "binutils              nm"
   "pkg-config            pkg-config"
+  "python3               python3"
   "libintelrdfpmath-dev  /usr/include/bid_functions.h"
   "libgtest-dev          /usr/include/gtest/gtest.h"
   "libgmock-dev          /usr/include/gmock/gmock.h"

@@ -2,21 +2,21 @@
 # Builds the quickstart example and the simulated instrument, starts the
 # instrument on a loopback address, runs the example against it and stops the
 # instrument again. Installs what is missing first (scripts/deps.sh).
+#
+# A new build folder is configured with the settings of scripts/test.sh
+# (scripts/build-settings.sh), so the tests later build on what this built;
+# a folder that exists keeps its own settings.
 # Usage: scripts/quickstart.sh [build-directory]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
+source scripts/build-settings.sh
+source scripts/start-sim.sh
+build=${1:-$build_dir}
 scripts/deps.sh
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" >/dev/null
+  cmake -S . -B "$build" "${build_settings[@]}" >/dev/null
 fi
 cmake --build "$build" -j"$(nproc)" --target quickstart tessok-sim >/dev/null
 address=127.0.9.1
-fifo=$(mktemp -u)
-mkfifo "$fifo"
-"$build/tessok-sim" "$address" 7668 >"$fifo" &
-sim=$!
-trap 'kill $sim 2>/dev/null || true; wait $sim 2>/dev/null || true; rm -f "$fifo"' EXIT
-read -r ready <"$fifo"   # "serving on ..." once the instrument listens
-echo "$ready"
+start_sim "$build/tessok-sim" "$address" 7668
 "$build/examples/quickstart" "$address"

@@ -2,8 +2,10 @@
 # Builds the library and its tests and runs the whole test suite.
 #
 # Installs what is missing first (scripts/deps.sh), configures with warnings
-# as errors, builds, and runs every test through ctest. Prints ctest's summary
-# line and the tests that failed; exits non-zero when any test failed.
+# as errors (the settings in scripts/build-settings.sh, shared with
+# scripts/quickstart.sh), builds, and runs every test through ctest. Prints
+# ctest's summary line and the tests that failed; exits non-zero when any test
+# failed.
 #
 # Usage: scripts/test.sh [--sanitize] [build-directory]
 #   --sanitize   build with AddressSanitizer and UndefinedBehaviorSanitizer
@@ -17,21 +19,22 @@ if [ "${1:-}" = "--sanitize" ]; then
   sanitize=1
   shift
 fi
+source scripts/build-settings.sh
 if [ "$sanitize" -eq 1 ]; then
-  build=${1:-build-asan}
-  config=(-DCMAKE_BUILD_TYPE=Debug -DTESSOK_SANITIZE=ON -DTESSOK_BUILD_BENCH=OFF)
+  build=${1:-$sanitize_build_dir}
+  config=("${sanitize_settings[@]}")
   timeout=600
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 else
-  build=${1:-build}
-  config=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+  build=${1:-$build_dir}
+  config=("${build_settings[@]}")
   timeout=300
 fi
 
 scripts/deps.sh
 jobs=$(nproc)
-cmake -S . -B "$build" -DTESSOK_WERROR=ON "${config[@]}" >/dev/null
+cmake -S . -B "$build" "${config[@]}" >/dev/null
 cmake --build "$build" -j"$jobs"
 
 log="$build/ctest.log"

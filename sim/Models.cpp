@@ -1,5 +1,7 @@
 #include "sim/Models.h"
 
+#include <algorithm>
+
 namespace tessok::sim {
 
 namespace {
@@ -31,6 +33,13 @@ const std::vector<Personality>& Personalities() {
 }
 
 }  // namespace
+
+std::vector<std::uint16_t> KnownModels() {
+  std::vector<std::uint16_t> models;
+  for (const Personality& p : Personalities()) models.push_back(p.model);
+  std::sort(models.begin(), models.end());
+  return models;
+}
 
 void ApplyModel(SimInstrument& sim, std::uint16_t model, const std::vector<RegisterValue>& overrides) {
   sim.SetReg(0, 20, model);

@@ -29,4 +29,8 @@ struct RegisterValue {
 //                                {{32, 0xAA}}: 1, plain: 0)
 void ApplyModel(SimInstrument& sim, std::uint16_t model, const std::vector<RegisterValue>& overrides = {});
 
+// The models that have a personality, in ascending order. ApplyModel takes
+// any number; for the others it sets only registers 20 and 9.
+std::vector<std::uint16_t> KnownModels();
+
 }  // namespace tessok::sim

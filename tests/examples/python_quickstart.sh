@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs the Python example against a simulated instrument started with no
+# model, and checks what it prints: the library revision, the default model
+# (7668) read twice and the firmware revision of the simulated board.
+# Usage: python_quickstart.sh <tessok-sim> <libtessok.so> <python3>
+set -euo pipefail
+sim=$1
+library=$2
+python=$3
+source=$(cd "$(dirname "$0")/../.." && pwd)
+source "$source/scripts/start-sim.sh"
+
+address=127.0.60.1
+start_sim "$sim" "$address"
+output=$("$python" "$source/examples/quickstart.py" --library "$library" "$address")
+echo "$output"
+expected="tessok library revision 7324
+board model 7668
+firmware revision 12.3
+register 20 of bank 0 reads 7668"
+if [ "$output" != "$expected" ]; then
+  echo "expected:" >&2
+  echo "$expected" >&2
+  exit 1
+fi
