@@ -43,6 +43,7 @@
 #include "sim/Models.h"
 #include "sim/SimInstrument.h"
 #include "tessok/tessok.h"
+#include "tests/FloodFillOracle.h"
 
 namespace {
 
@@ -264,41 +265,14 @@ BENCHMARK(BM_EyeMaskCountHits)->Iterations(3);
 
 // The centring's geometry as the operation reads: a recursive labelling, the
 // regions collected and merged, the level averaged over the grid rows.
-struct BaselineContour {
-  using Cell = EyeContour::Cell;
-  std::vector<std::vector<Cell>> regions, grid;
-  int columns = 75, rows = 25, pending = 0;
+struct BaselineContour : tessok::test::RecursiveFill {
+  std::vector<std::vector<Cell>> regions;
 
   static int Places(double v) {
     if (!(v > 0.0)) return 0;
     int k = 0;
     while (std::floor(v) < 1.0) v *= 10.0, ++k;
     return k;
-  }
-  void Fill(std::uint32_t label, int column, int row, std::uint8_t occupancy) {
-    pending -= 1;
-    Cell& cell = grid[row][column];
-    if (cell.visited) return;
-    cell.visited = 1;
-    cell.label = label;
-    int queued[4][2], n = 0;
-    auto queue = [&](int c, int r) {
-      if (!grid[r][c].visited && grid[r][c].occupied == occupancy) queued[n][0] = c, queued[n][1] = r, ++n, ++pending;
-    };
-    if (column < columns) queue(column + 1, row);
-    if (column > 0) queue(column - 1, row);
-    if (row < rows) queue(column, row + 1);
-    if (row > 0) queue(column, row - 1);
-    for (int i = 0; i < n; ++i) Fill(label, queued[i][0], queued[i][1], occupancy);
-    if (pending != 0) return;
-    for (int r = 0; r <= rows; ++r) {
-      for (int c = 0; c <= columns; ++c) {
-        if (grid[r][c].visited) continue;
-        pending = 1;
-        Fill(label + 1, c, r, grid[r][c].occupied);
-        return;
-      }
-    }
   }
   double Level(const std::vector<double>& x, const std::vector<double>& y, const std::vector<double>& z) {
     regions.clear();
