@@ -2,10 +2,10 @@
 // (clock file, DSPLL A from 50 MHz) and 1 (synthesizer, both DSPLLs from f3),
 // the slowest request that has a plan, and requests that have none.
 //
-// Targets: typical requests (312.5 MHz and the spread) under 1 ms, the slowest
-// valid request under 20 ms, "no plan" under 10 ms. A run that misses its
-// target, or gets a plan where none exists (or none where one does), ends
-// with an error. Run it as
+// Budgets: typical requests (312.5 MHz and the spread) under 1 ms, the slowest
+// valid request under 20 ms, "no plan" under 10 ms, reported after the run
+// (bench/Budget.h). A run that gets a plan where none exists (or none where
+// one does) ends with an error. Run it as
 //   build/bench/tessok_bench --benchmark_filter=ClockPlan
 // and read the medians.
 #include <benchmark/benchmark.h>
@@ -15,6 +15,7 @@
 #include <iterator>
 #include <string>
 
+#include "Budget.h"
 #include "clock/SI5346_API.h"
 
 namespace {
@@ -43,7 +44,7 @@ void Plan(benchmark::State& state, const Request& q, bool hasPlan, double target
   double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
               static_cast<double>(state.iterations());
   state.counters["target_ms"] = targetMs;
-  if (ms > targetMs) state.SkipWithError(("slower than the target: " + std::to_string(ms) + " ms").c_str());
+  tessok::bench::ReportBudget("ms per plan", ms, targetMs);
 }
 
 // Outputs over 1 to 700 MHz: the line-rate references and round values between.

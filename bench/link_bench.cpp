@@ -3,17 +3,13 @@
 // Single round trips of the two alternate and the medians are compared; run it
 // on one core (taskset -c 0 build/bench/tessok_bench --benchmark_filter=Link),
 // since a wake-up across cores costs far more than a round trip on one core.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <vector>
 
+#include "RawLink.h"
 #include "core/Tessok_API.h"
 #include "sim/SimInstrument.h"
 #include "tessok/tessok.h"
@@ -23,19 +19,6 @@ namespace {
 double Median(std::vector<double>& v) {
   std::sort(v.begin(), v.end());
   return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-int RawConnect(const char* address) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(6653);
-  addr.sin_addr.s_addr = ::inet_addr(address);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
 }
 
 // Alternates one library access (access()) with one raw round trip of the
@@ -49,21 +32,21 @@ void CompareWithRawRoundTrip(benchmark::State& state, const char* libraryAddress
     state.SkipWithError("cannot connect the library");
     return;
   }
-  int fd = RawConnect(rawAddress);
-  if (fd < 0) {
+  tessok::bench::RawLink rawLink(rawAddress);
+  if (!rawLink.Connected()) {
     state.SkipWithError("cannot connect the raw socket");
+    APIDisconnect(0);
     return;
   }
-  unsigned char reply[1024];
   std::vector<double> library, raw;
   library.reserve(1 << 20);
   raw.reserve(1 << 20);
+  bool rawOk = true;
   for (auto _ : state) {
     auto t0 = std::chrono::steady_clock::now();
     access();
     auto t1 = std::chrono::steady_clock::now();
-    ::send(fd, request, sizeof request, MSG_NOSIGNAL);
-    ::recv(fd, reply, sizeof reply, 0);
+    rawOk &= rawLink.RoundTrip(request);
     auto t2 = std::chrono::steady_clock::now();
     library.push_back(std::chrono::duration<double, std::nano>(t1 - t0).count());
     raw.push_back(std::chrono::duration<double, std::nano>(t2 - t1).count());
@@ -73,8 +56,8 @@ void CompareWithRawRoundTrip(benchmark::State& state, const char* libraryAddress
   state.counters["library_median_ns"] = lib;
   state.counters["raw_median_ns"] = rawMedian;
   state.counters["ratio"] = rawMedian > 0 ? lib / rawMedian : 0.0;
-  ::close(fd);
   APIDisconnect(0);
+  if (!rawOk) state.SkipWithError("a raw round trip failed");
 }
 
 void BM_LinkRegisterReadVersusRawRoundTrip(benchmark::State& state) {

@@ -64,17 +64,36 @@ void DecodeColumnBlocks64(const std::uint8_t* __restrict blocks, double phaseSte
                           double* __restrict x, double* __restrict y, double* __restrict ber, double* __restrict map) {
   // Block 63 arrives with the others but holds no column of the map.
   constexpr int kDecodedColumns = kEyeColumns64 - 1;
-  for (int r = 0; r < kEyeRows; ++r) {
-    const double rowY = r * thresholdStep;
-    const int base = r * kEyeColumns64 + kEyeColumns64 - 1;
+  // A block is a column and the map is by rows, so the rows go in bands of
+  // one cache line of counts per block: each band takes its line of every
+  // block once (blocks 1024 bytes apart share few cache sets, so reading a
+  // row across all blocks at a time keeps missing), then writes each of its
+  // rows whole, entry 1 up to 63.
+  constexpr int kBandRows = 16;
+  static_assert(kEyeRows % kBandRows == 0);
+  std::uint32_t band[kBandRows][kDecodedColumns];
+  for (int r0 = 0; r0 < kEyeRows; r0 += kBandRows) {
     for (int c = 0; c < kDecodedColumns; ++c) {
       const std::uint8_t* block = link::BlockAt(blocks, static_cast<std::size_t>(c));
-      const double b = link::Count32(block, static_cast<std::size_t>(r)) / kCountsPerBer32;
-      const int i = base - c;
-      x[i] = c * phaseStep;
-      y[i] = rowY;
-      ber[i] = b;
-      map[i] = b;
+      for (int j = 0; j < kBandRows; ++j) {
+        band[j][kDecodedColumns - 1 - c] = link::Count32(block, static_cast<std::size_t>(r0 + j));
+      }
+    }
+    for (int j = 0; j < kBandRows; ++j) {
+      const int r = r0 + j;
+      const double rowY = r * thresholdStep;
+      // Entry e (1 to 63) of the row holds column 63 - e.
+      double* const rowX = x + r * kEyeColumns64 + 1;
+      double* const rowYs = y + r * kEyeColumns64 + 1;
+      double* const rowBer = ber + r * kEyeColumns64 + 1;
+      double* const rowMap = map + r * kEyeColumns64 + 1;
+      for (int e = 0; e < kDecodedColumns; ++e) {
+        const double b = band[j][e] / kCountsPerBer32;
+        rowX[e] = (kDecodedColumns - 1 - e) * phaseStep;
+        rowYs[e] = rowY;
+        rowBer[e] = b;
+        rowMap[e] = b;
+      }
     }
   }
 }

@@ -58,7 +58,7 @@ inline std::vector<std::string> EepromTrace(const std::vector<sim::Packet>& log,
     if (p.IsRegister()) {
       std::string line =
           std::string(p.IsWrite() ? "W " : "R ") + std::to_string(p.Bank()) + ":" + std::to_string(p.Reg());
-      if (withData && p.IsWrite()) line += "=" + std::to_string(p.Data());
+      if (withData && p.IsWrite()) line.append("=").append(std::to_string(p.Data()));
       out.push_back(line);
     } else {
       out.push_back("extended " + Hex(p.SubCommand()));

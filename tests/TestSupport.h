@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <memory>
@@ -18,12 +19,18 @@
 namespace tessok::test {
 
 // A loopback address of the running test's own, 127.(100-227).x.y, derived
-// from its full name so that tests in parallel processes do not meet on port 6653.
+// from its full name and the process id: ctest runs each test in its own
+// process, so neither the tests of one run nor two runs of the suite at once
+// meet on port 6653. The same test and salt give the same address throughout
+// the process.
 inline std::string TestAddress(unsigned salt = 0) {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = std::string(info->test_suite_name()) + "." + info->name();
   std::uint32_t h = 2166136261u ^ salt;
-  for (unsigned char c : name) h = (h ^ c) * 16777619u;
+  auto mix = [&h](unsigned char c) { h = (h ^ c) * 16777619u; };
+  for (unsigned char c : name) mix(c);
+  const auto pid = static_cast<std::uint32_t>(::getpid());
+  for (int shift = 0; shift < 32; shift += 8) mix(static_cast<unsigned char>(pid >> shift));
   return "127." + std::to_string(100 + (h >> 24) % 128) + "." + std::to_string((h >> 8) & 0xFF) + "." +
          std::to_string(1 + (h & 0xFF) % 254);
 }

@@ -4,6 +4,7 @@
 // codes, both reference-clock paths and the 32-bit control value.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -585,12 +586,18 @@ TEST(ReferenceClock, DividerPathRepeatsTheCodeTo417AndRecordsLanes0To7) {
   EXPECT_EQ(api.highRateRange, 1u);
   EXPECT_EQ(api.lastResult, 1u);
 
-  // Below 20 Gb/s the range bit is clear.
-  api.lineRate[0] = 19.99;
-  rig.sim.ClearLog();
-  api.SetReferenceClock(100.0);
-  EXPECT_EQ(rig.sim.WritesTo(0, 0x105).back(), 0);
-  EXPECT_EQ(api.highRateRange, 0u);
+  // The range bit from 20 Gb/s on, exactly 20 included; clear just below.
+  struct RangeCase {
+    double rate;
+    std::uint16_t written;
+  } ranges[] = {{20.0, 64}, {std::nextafter(20.0, 0.0), 0}, {19.99, 0}};
+  for (const RangeCase& c : ranges) {
+    api.lineRate[0] = c.rate;
+    rig.sim.ClearLog();
+    api.SetReferenceClock(100.0);
+    EXPECT_EQ(rig.sim.WritesTo(0, 0x105).back(), c.written) << c.rate;
+    EXPECT_EQ(api.highRateRange, c.written / 64u) << c.rate;
+  }
 
   // The result is the OR of 0x104, the code and 0x417 (requests 1 to 4); the
   // 0x105 and 0x205 results (requests 5 and 6) go to lastResult only, the last one kept.

@@ -28,7 +28,9 @@ std::vector<Rig::Access> WindowAccesses(const Rig& rig) {
 
 // One window read-modify-write: select, read, select again, write.
 void AppendUpdate(std::vector<Rig::Access>& v, unsigned bank, std::uint16_t sub, std::uint16_t written) {
-  v.insert(v.end(), {Wr(bank, 0x200, sub), Rd(bank, 0x201), Wr(bank, 0x200, sub), Wr(bank, 0x201, written)});
+  for (const Rig::Access& a : {Wr(bank, 0x200, sub), Rd(bank, 0x201), Wr(bank, 0x200, sub), Wr(bank, 0x201, written)}) {
+    v.push_back(a);
+  }
 }
 
 // Status item 29 (control bits) of lanes 0 to 3: 0x2000 + 8 x (96 x lane + 29).

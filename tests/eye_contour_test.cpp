@@ -16,12 +16,14 @@
 #include <utility>
 #include <vector>
 
+#include "FloodFillOracle.h"
 #include "LaneTrace.h"
 #include "TestSupport.h"
 #include "measure/EyeContour.h"
 
 using namespace tessok;
 using tessok::test::Recorded;
+using tessok::test::RecursiveFill;
 using tessok::test::Rig;
 using tessok::test::Trace;
 using tessok::test::W;
@@ -32,44 +34,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-// The labelling written out as a recursive fill with its queue counter: each
-// call queues the unvisited neighbours of equal occupancy (column + 1,
-// column - 1, row + 1, row - 1), visits them, and when nothing is queued any
-// more starts the next label at the first unvisited cell in row-major order.
-struct RecursiveFill {
-  Grid grid;
-  int columns, rows;
-  int pending = 1;
-  void Fill(std::uint32_t label, int column, int row, std::uint8_t occupancy) {
-    pending -= 1;
-    Cell& cell = grid[row][column];
-    if (cell.visited) return;
-    cell.visited = 1;
-    cell.label = label;
-    std::vector<std::pair<int, int>> queued;
-    auto queue = [&](int c, int r) {
-      if (!grid[r][c].visited && grid[r][c].occupied == occupancy) {
-        queued.emplace_back(c, r);
-        pending += 1;
-      }
-    };
-    if (column < columns) queue(column + 1, row);
-    if (column > 0) queue(column - 1, row);
-    if (row < rows) queue(column, row + 1);
-    if (row > 0) queue(column, row - 1);
-    for (auto [c, r] : queued) Fill(label, c, r, occupancy);
-    if (pending != 0) return;
-    for (int r = 0; r <= rows; ++r) {
-      for (int c = 0; c <= columns; ++c) {
-        if (grid[r][c].visited) continue;
-        pending = 1;
-        Fill(label + 1, c, r, grid[r][c].occupied);
-        return;
-      }
-    }
-  }
-};
 
 Grid MakeGrid(int columns, int rows, const std::function<bool(int c, int r)>& occupied) {
   Grid g(static_cast<std::size_t>(rows) + 1, std::vector<Cell>(static_cast<std::size_t>(columns) + 1, Cell{}));

@@ -82,6 +82,18 @@ TEST(GetEyeOpening, OneTwentyEightStepEdges) {
   ExpectOpening(Open(*api, 2, 1e-3), 1, 64 * kUi / 129, 64 * kUi / 129, 0.0, 128 * 2.0);
 }
 
+TEST(GetEyeOpening, TimeEdgesCountCellsOnBothEdgeRowsOfTheWindow) {
+  ApiPtr api = MakeApi(7652, 10.0);
+  // The time edges look at rows 103 to 152: an open cell on row 103 in column
+  // 20 and one on row 152 in column 110 give the two edges; open cells just
+  // outside, on rows 102 (column 10) and 153 (column 120), do not count.
+  FillMap(*api, 1, 128, 0.5, [](int r, int k, double& v) {
+    if ((r == 103 && k == 20) || (r == 152 && k == 110) || (r == 102 && k == 10) || (r == 153 && k == 120)) v = 1e-6;
+  });
+  // No open cell in columns 52-75: lower row 0; row 129 is above: upper 128.
+  ExpectOpening(Open(*api, 1, 1e-3), 1, (128 - 110) * kUi / 129, (128 - 20) * kUi / 129, 0.0, 128 * 2.0);
+}
+
 TEST(GetEyeOpening, OneTwentyEightStepEyeReducedToTheMiddleIsNoEye) {
   ApiPtr api = MakeApi(7652, 10.0);
   // Column 64 alone opens in rows 103-152, its first open cell in columns

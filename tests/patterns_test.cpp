@@ -361,7 +361,7 @@ TEST(PatternUpload, TextIsRepeatedToFillWholeBlocks) {
        {{1, {0xFFFF, 0x000F, 0, 0, 0}}, {0, {0, 0, 0, 0, 0}}},
        50},
       {"40 PAM4 symbols", std::string(39, '0') + "3", 1, {{0, {0, 0, 0, 0, 0xC000}}}, 40},
-      {"20 hexadecimal digits", "1" + std::string(18, '0') + "F", 2, {{0, {0x0004, 0, 0, 0, 0xF000}}}, 40},
+      {"20 hexadecimal digits", std::string("1").append(18, '0').append("F"), 2, {{0, {0x0004, 0, 0, 0, 0xF000}}}, 40},
       // 21 digits: 84 bits in two blocks; the second starts at digit 20 and goes on from the first.
       {"21 hexadecimal digits", std::string(20, '0') + "2", 2, {{1, {0x0008, 0, 0, 0, 0}}, {0, {0, 0, 0, 0, 0}}}, 42},
   };
@@ -393,7 +393,7 @@ TEST(PatternUpload, TextsThatCannotBeUploadedSendNothing) {
       {"415 blocks", 0, std::string(33121, '0'), 0},
       {"a 2 in binary text, in the last block", 0, std::string(33119, '0') + "2", 0},
       {"a 4 among PAM4 symbols", 0, std::string(40, '0') + "4", 1},
-      {"a g among hexadecimal digits", 0, "g" + std::string(30, '0'), 2},
+      {"a g among hexadecimal digits", 0, std::string("g").append(30, '0'), 2},
       {"channel 16", 16, std::string(80, '0'), 0},
       {"channel -1", -1, std::string(80, '0'), 0},
   };

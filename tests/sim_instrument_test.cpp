@@ -503,8 +503,8 @@ TEST(SimInstrument, RegisterWindowsAreOffUntilSwitchedOnAndKeyedByTheirRegisters
 }
 
 TEST(SimInstrument, ErrorCounterIsCannedAcrossItsRegisters) {
-  SimInstrument sim("127.0.50.141");
-  Client c("127.0.50.141");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   sim.SetErrorCounter(5, 0x1234'5678'9ABC'DEF0ull, 0x0001'86A0u);
   const std::pair<unsigned, std::uint16_t> expected[] = {{0x303, 0xDEF0}, {0x304, 0x9ABC}, {0x305, 0x5678},
                                                          {0x30F, 0x1234}, {0x306, 0x86A0}, {0x307, 0x0001}};
@@ -515,8 +515,8 @@ TEST(SimInstrument, ErrorCounterIsCannedAcrossItsRegisters) {
 }
 
 TEST(SimInstrument, PatternMemoryCapturesABlockAtEachStrobeOfThree) {
-  SimInstrument sim("127.0.50.142");
-  Client c("127.0.50.142");
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
   auto sub = [&](unsigned bank, unsigned reg, std::uint16_t value) {
     Write(c, bank, 0x200, static_cast<std::uint16_t>(reg));
     Write(c, bank, 0x201, value);
