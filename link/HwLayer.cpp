@@ -37,13 +37,14 @@ void HwLayer::ForgetSocket() {
   sock = platform::kNoSocket;
 }
 
-long HwLayer::ReceiveReply(std::uint8_t* target, std::size_t capacity) {
-  long received = platform::Receive(sock, target, capacity);
+long HwLayer::ReceiveReply(std::uint8_t* target, std::size_t capacity, std::size_t minimum) {
+  const long received = platform::Receive(sock, target, capacity);
   status = static_cast<std::int32_t>(received);
-  // Nothing received into room for something: the instrument closed the
-  // connection. That is no reply; the socket is closed so that later commands
-  // fail at once instead of each waiting for a reply that cannot come.
-  if (received == 0 && capacity > 0) {
+  // An error or time-out, nothing received into room for something (the
+  // instrument closed the connection), or less than the command needs: no
+  // reply. Whatever is still on its way would meet the next command, so the
+  // socket is closed: later commands fail at once until the next Connect.
+  if (received < 0 || (received == 0 && capacity > 0) || static_cast<std::size_t>(received) < minimum) [[unlikely]] {
     ForgetSocket();
     return -1;
   }
@@ -51,11 +52,20 @@ long HwLayer::ReceiveReply(std::uint8_t* target, std::size_t capacity) {
 }
 
 bool HwLayer::Exchange(std::uint8_t* target, std::size_t capacity, std::size_t minimum) {
-  long sent = platform::Send(sock, txBuf, kPacketSize);
+  const long sent = platform::Send(sock, txBuf, kPacketSize);
   status = static_cast<std::int32_t>(sent);
-  if (sent != static_cast<long>(kPacketSize)) return false;
-  const long received = ReceiveReply(target, capacity);
-  return received >= 0 && static_cast<std::size_t>(received) >= minimum;
+  if (sent != static_cast<long>(kPacketSize)) [[unlikely]] {
+    // A packet sent in part leaves the instrument waiting for the rest.
+    ForgetSocket();
+    return false;
+  }
+  return ReceiveReply(target, capacity, minimum) >= 0;
+}
+
+bool HwLayer::RequireReply(std::size_t bytes) {
+  if (status >= 0 && static_cast<std::size_t>(status) >= bytes) return true;
+  ForgetSocket();
+  return false;
 }
 
 void HwLayer::CopyReply(std::uint8_t* out, unsigned count) {
@@ -126,7 +136,7 @@ bool HwLayer::RequestVerticalBathtub(std::uint8_t channel, std::uint8_t b, std::
 
 bool HwLayer::ReadModuleBlock(std::uint8_t a, std::uint8_t len, std::uint8_t b, std::uint8_t* out) {
   link::BuildModuleBusReadHeader(txBuf, a, len, b);
-  bool ok = Exchange(rxBuf, sizeof rxBuf);
+  bool ok = Exchange(rxBuf, sizeof rxBuf, len);
   status = ok ? 1 : 0;
   CopyReply(out, len);
   return ok;
@@ -169,10 +179,13 @@ bool HwLayer::ReadBlockRaw(std::uint8_t* out) {
 
 bool HwLayer::Transact(const std::uint8_t* buf, int len, std::uint8_t* out, int outLen) {
   if (len < 0 || outLen < 0) return false;
-  long sent = platform::Send(sock, buf, static_cast<std::size_t>(len));
+  const long sent = platform::Send(sock, buf, static_cast<std::size_t>(len));
   status = static_cast<std::int32_t>(sent);
-  if (sent != len) return false;
-  return ReceiveReply(out, static_cast<std::size_t>(outLen)) >= 0;
+  if (sent != len) {
+    ForgetSocket();
+    return false;
+  }
+  return ReceiveReply(out, static_cast<std::size_t>(outLen), 0) >= 0;
 }
 
 bool HwLayer::WriteEEPROMPage(std::uint8_t device, std::uint32_t address, const std::uint8_t* in) {

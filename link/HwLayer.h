@@ -6,14 +6,22 @@
 // previous command left them. The reply buffer is only overwritten by receives,
 // so a failed register read hands back bytes 1-2 of the last reply received.
 //
-// A receive of 0 bytes means the instrument closed the connection: the command
-// fails and the link closes its socket, so later commands fail at once until
-// the next Connect. A register read whose reply holds fewer than 3 bytes, and
-// an EEPROM page read whose reply holds fewer than 128, fail (the caller's word
-// or page is still filled from the reply buffer). A Connect that fails closes
-// the socket it created.
+// An exchange that fails in any way ends the connection: a send that does not
+// take all 128 bytes, a receive error or time-out, a receive of 0 bytes (the
+// instrument closed the connection), or a reply shorter than the command needs
+// (3 bytes for a register read, 128 for an EEPROM page read, len for a
+// module-bus read; a result block's length is the decoding's, checked through
+// RequireReply). The command fails and the link closes its socket, so a reply
+// still on its way can never be taken for a later command's: later commands
+// fail at once, without sending, until the next Connect. A failed read still
+// fills the caller's word or page from the reply buffer. A Connect that fails
+// closes the socket it created.
+//
+// A reply split by the network after the bytes its command needs is not
+// noticed: its remainder stays in the socket and meets the next receive.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/Socket.h"
@@ -42,6 +50,10 @@ class HwLayer {
   bool ReadBlockRaw(std::uint8_t* out);
   bool Transact(const std::uint8_t* buf, int len, std::uint8_t* out, int outLen);
   bool WriteEEPROMPage(std::uint8_t device, std::uint32_t address, const std::uint8_t* in);
+  // For the result-block requests, whose reply length only the caller knows:
+  // true when the last receive took at least `bytes` bytes; otherwise the
+  // exchange counts as failed and the socket is closed.
+  bool RequireReply(std::size_t bytes);
 
   std::uint8_t txBuf[256];
   std::uint8_t rxBuf[1024];
@@ -54,12 +66,13 @@ class HwLayer {
 
  private:
   // Sends bytes 0-127 of txBuf; when all 128 went, receives once into target.
-  // True when the receive took at least `minimum` bytes.
+  // True when the receive took at least `minimum` bytes; otherwise the socket
+  // is closed.
   bool Exchange(std::uint8_t* target, std::size_t capacity, std::size_t minimum = 1);
-  // Receives once into target; the byte count, or -1. A receive of 0 bytes into
-  // room for some means the instrument closed the connection: the socket is
-  // closed and forgotten and -1 returned.
-  long ReceiveReply(std::uint8_t* target, std::size_t capacity);
+  // Receives once into target; the byte count, or -1 after an error, a
+  // receive of 0 bytes into room for some, or fewer than `minimum` bytes, each
+  // of which closes the socket.
+  long ReceiveReply(std::uint8_t* target, std::size_t capacity, std::size_t minimum);
   // Closes the socket and forgets the handle.
   void ForgetSocket();
   void CopyReply(std::uint8_t* out, unsigned count);

@@ -28,9 +28,8 @@ inline Checker AskChecker(Tessok_API& api, int ch) {
 // error) when it was not; a peer that closed answers 0 bytes. Every decoding
 // reads more than a packet's length, so one comparison with the bytes it
 // reads refuses a request not sent, a receive error, a closed peer and a
-// short reply alike.
-inline bool ReplyHolds(const HwLayer& hw, std::size_t bytes) {
-  return hw.status >= 0 && static_cast<std::size_t>(hw.status) >= bytes;
-}
+// short reply alike. A short reply ends the connection, as any failed
+// exchange does: the rest of the block may still be on its way.
+inline bool ReplyHolds(HwLayer& hw, std::size_t bytes) { return hw.RequireReply(bytes); }
 
 }  // namespace tessok::measure

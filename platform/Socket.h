@@ -19,7 +19,8 @@ int StartSockets();
 SocketHandle CreateTcpSocket();
 // Binds to the wildcard address and port 0; 0 on success.
 int BindAny(SocketHandle s);
-// Sets the receive and then the send time-out, in milliseconds.
+// Sets the receive and then the send time-out, in milliseconds (or the test
+// override below, when one is set).
 void SetTimeouts(SocketHandle s, std::uint32_t milliseconds);
 // Connects to a dotted IPv4 text (no name resolution) and port; 0 on success.
 int ConnectIPv4(SocketHandle s, const char* dotted, std::uint16_t port);
@@ -30,10 +31,17 @@ long Receive(SocketHandle s, void* data, std::size_t capacity);
 // Closes the socket; 0 on success.
 int Close(SocketHandle s);
 
+// Test hook: from this call on, SetTimeouts applies `milliseconds` to every
+// socket of the process in place of the time-out it is given; 0 removes the
+// override. Sockets already set keep their time-outs.
+void OverrideTimeouts(std::uint32_t milliseconds);
+
 enum class Transfer { Send, Receive };
 // Test hook: the n-th call of that kind (0 = the next one), counted over every socket of the process from this call on,
-// reports failure (-1) once. A failed send sends nothing; a failed receive still takes the reply off the socket, so the
-// connection stays up and in step. A later call replaces an earlier pending fault of the same kind.
+// reports failure (-1) once. A failed send sends nothing. A failed receive still waits for the reply and takes it off
+// the socket, so the instrument has carried the request out and answered it by the time the call returns. The link
+// treats either as a failed exchange and closes its socket. A later call replaces an earlier pending fault of the same
+// kind.
 void FailTransferOnce(Transfer kind, std::uint64_t n);
 // Forgets pending faults.
 void ClearTransferFaults();

@@ -13,6 +13,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -99,10 +100,11 @@ struct Behaviour {
   }
 };
 
-enum class FaultKind { kClose, kReset, kShort, kSplit };
+enum class FaultKind { kClose, kReset, kShort, kSplit, kDelay };
 struct Fault {
   FaultKind kind;
-  std::size_t length;
+  std::size_t length;  // the bytes of a short reply, the first part of a split one
+  std::chrono::milliseconds delay{0};
 };
 
 // A register window switched on by a test: the registers that key its data register.
@@ -160,6 +162,7 @@ struct SimInstrument::State {
   std::size_t requests = 0;
   int connections = 0;
   std::map<std::size_t, Fault> faults;
+  std::size_t withholdFrom = std::numeric_limits<std::size_t>::max();
 
   ~State() {
     CloseFd(listenFd);
@@ -174,6 +177,7 @@ struct SimInstrument::State {
   bool Serve(Connection& c);
   void Forget(Connection& c, bool reset);
   bool PauseUnlessStopping(std::chrono::milliseconds pause) const;
+  bool HoldReply(const Connection& c, std::chrono::milliseconds delay) const;
 
   // ---- Request handling (called without the lock; take it themselves) ----
   std::vector<std::uint8_t> Execute(const Packet& p);
@@ -256,6 +260,7 @@ bool SimInstrument::State::Serve(Connection& c) {
     std::lock_guard lock(mutex);
     p.sequence = requests++;
     log.push_back(p);
+    if (p.sequence >= withholdFrom) return true;  // no reply, ever
     auto it = faults.find(p.sequence);
     if (it != faults.end()) {
       fault = it->second;
@@ -268,8 +273,9 @@ bool SimInstrument::State::Serve(Connection& c) {
   }
 
   std::vector<std::uint8_t> reply = Execute(p);
+  if (fault && fault->kind == FaultKind::kDelay && !HoldReply(c, fault->delay)) return false;
   std::size_t first = reply.size();
-  if (fault) first = std::min(fault->length, reply.size());
+  if (fault && fault->kind != FaultKind::kDelay) first = std::min(fault->length, reply.size());
   if (first > 0 && ::send(c.fd, reply.data(), first, MSG_NOSIGNAL) != static_cast<ssize_t>(first)) return false;
   if (fault && fault->kind == FaultKind::kSplit && first < reply.size()) {
     if (!PauseUnlessStopping(kSplitReplyPause)) return false;
@@ -301,6 +307,26 @@ bool SimInstrument::State::PauseUnlessStopping(std::chrono::milliseconds pause) 
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return true;
     ::poll(&wake, 1, static_cast<int>(left.count()));
+  }
+  return false;
+}
+
+// Waits out a delayed reply, waking early for Stop and for the client closing
+// or resetting the connection (one that gave up on the reply). A request that
+// arrives meanwhile waits its turn. True when the reply is to be sent.
+bool SimInstrument::State::HoldReply(const Connection& c, std::chrono::milliseconds delay) const {
+  pollfd fds[2] = {{wakeRead, POLLIN, 0}, {c.fd, POLLIN, 0}};
+  nfds_t watched = 2;
+  const auto deadline = std::chrono::steady_clock::now() + delay;
+  while (!stopping) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return true;
+    const int timeout = static_cast<int>(std::min<std::chrono::milliseconds::rep>(left.count(), 60000));
+    if (::poll(fds, watched, timeout) <= 0 || watched < 2 || fds[1].revents == 0) continue;
+    std::uint8_t byte;
+    const ssize_t n = ::recv(c.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return false;
+    if (n > 0) watched = 1;  // the next request is here: only Stop ends the wait now
   }
   return false;
 }
@@ -845,6 +871,13 @@ void SimInstrument::ShortReplyAtRequest(std::size_t n, std::size_t length) {
 }
 void SimInstrument::SplitReplyAtRequest(std::size_t n, std::size_t firstLength) {
   AddFault(state_->mutex, state_->faults, n, {FaultKind::kSplit, firstLength});
+}
+void SimInstrument::DelayReplyAtRequest(std::size_t n, std::chrono::milliseconds delay) {
+  AddFault(state_->mutex, state_->faults, n, {FaultKind::kDelay, 0, delay});
+}
+void SimInstrument::WithholdRepliesFrom(std::size_t n) {
+  std::lock_guard lock(state_->mutex);
+  state_->withholdFrom = n;
 }
 
 }  // namespace tessok::sim

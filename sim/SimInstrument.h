@@ -229,7 +229,7 @@ class SimInstrument {
   // ---- Faults (n counts requests from 0 since the server started) ----
   // One fault per request number; a later call for the same n replaces it.
   // A request that is closed or reset is logged but not carried out (a write
-  // stores nothing); a short or split reply is carried out.
+  // stores nothing); a short, split or delayed reply is carried out.
   //
   // Close the connection instead of answering request n.
   void CloseAtRequest(std::size_t n);
@@ -240,6 +240,15 @@ class SimInstrument {
   // Answer request n in two sends, the first of `firstLength` bytes, with
   // kSplitReplyPause between.
   void SplitReplyAtRequest(std::size_t n, std::size_t firstLength);
+  // Answer request n whole, but only `delay` after it arrived. The server
+  // serves nothing else meanwhile (requests are handled one at a time). The
+  // wait ends early, with no reply, when the client closes or resets that
+  // connection or Stop is called.
+  void DelayReplyAtRequest(std::size_t n, std::chrono::milliseconds delay);
+  // Answer nothing from request n on: those requests are logged but neither
+  // carried out nor answered, and their connections stay open until the
+  // client closes them. Replaces an earlier n.
+  void WithholdRepliesFrom(std::size_t n);
 
  private:
   struct State;

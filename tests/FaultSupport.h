@@ -1,6 +1,7 @@
-// Transfer faults for tests: fail one send or receive of the link while the
-// connection stays up (platform::FailTransferOnce), forgotten on scope exit so
-// that no fault outlives the test that set it.
+// Link faults for tests, undone on scope exit so that none outlives the test
+// that set it: one failed send or receive (platform::FailTransferOnce; the
+// link then closes its socket, as after any failed exchange), and shortened
+// socket time-outs (platform::OverrideTimeouts).
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,16 @@ class TransferFaults {
   void FailSend(std::uint64_t n) { Fail(platform::Transfer::Send, n); }
   void FailReceive(std::uint64_t n) { Fail(platform::Transfer::Receive, n); }
   void Clear() { platform::ClearTransferFaults(); }
+};
+
+// Sockets connected while it lives wait `milliseconds` for a send or a reply
+// instead of the link's 100 s, so a test can meet a time-out.
+class ShortTimeouts {
+ public:
+  explicit ShortTimeouts(std::uint32_t milliseconds) { platform::OverrideTimeouts(milliseconds); }
+  ~ShortTimeouts() { platform::OverrideTimeouts(0); }
+  ShortTimeouts(const ShortTimeouts&) = delete;
+  ShortTimeouts& operator=(const ShortTimeouts&) = delete;
 };
 
 inline const char* Name(platform::Transfer kind) { return kind == platform::Transfer::Send ? "send" : "receive"; }

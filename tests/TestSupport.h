@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/Tessok_API.h"
+#include "link/Packet.h"
 #include "platform/Sleep.h"
 #include "sim/Models.h"
 #include "sim/SimInstrument.h"
@@ -75,6 +76,9 @@ struct Rig {
     sim.ClearLog();
     SleepRecorder::Waits().clear();
   }
+  // A new connection of the link, without the connection sequence's reads:
+  // for a test that goes on after a failed exchange closed the link.
+  void Reconnect() { ASSERT_TRUE(api().hwLayer.Connect(sim.Address().c_str(), link::kInstrumentPort)); }
   // The register accesses received, as (write, bank, reg, data) tuples.
   struct Access {
     bool write;

@@ -710,16 +710,18 @@ TEST(AuxErasedEeprom, LoadsSetTheFlagsAndEverySetterStaysUncalibrated) {
   EXPECT_EQ(EepromTrace(rig.sim.Log()), (Trace{"W 0:1042", "write 0x2130", "W 0:1042"}));
 }
 
-// Results under transfer faults (the connection staying up). Sends and
-// receives are counted from the operation's first request.
+// Results under transfer faults. A failed transfer ends the connection, so
+// every transfer after it fails too. Sends and receives are counted from the
+// operation's first request.
 TEST(AuxResults, Control41AReportsItsRecordNotItsWrite) {
   Rig rig;
   rig.Connect();
   TransferFaults faults;
-  faults.FailSend(0);  // the write of 0x41A
-  EXPECT_EQ(rig.api().SetAuxControl41A(0, 0x0ABC), 1);
-  EXPECT_EQ(rig.sim.WritesTo(0, 0x41A).size(), 0u);
-  faults.FailReceive(1);  // the record's first transfer
+  faults.FailSend(0);  // the write of 0x41A: nothing reaches the instrument
+  EXPECT_EQ(rig.api().SetAuxControl41A(0, 0x0ABC), 0);
+  EXPECT_EQ(rig.sim.RequestCount(), 0u);
+  rig.Connect();
+  faults.FailReceive(1);  // the record's first transfer, after the write
   EXPECT_EQ(rig.api().SetAuxControl41A(0, 0x0ABC), 0);
   EXPECT_EQ(rig.sim.WritesTo(0, 0x41A), std::vector<std::uint16_t>{0x0ABC});
 }
@@ -731,22 +733,16 @@ TEST(AuxResults, GlobalFrequencyIsTheOrOfItsTwoWrites) {
     std::uint8_t result;
   } cases[] = {
       {"none", [](TransferFaults&) {}, 1},
-      {"first send", [](TransferFaults& f) { f.FailSend(0); }, 1},
-      {"first receive", [](TransferFaults& f) { f.FailReceive(0); }, 1},
+      // The second write then fails at once too.
+      {"first send", [](TransferFaults& f) { f.FailSend(0); }, 0},
+      {"first receive", [](TransferFaults& f) { f.FailReceive(0); }, 0},
       {"second send", [](TransferFaults& f) { f.FailSend(1); }, 1},
       {"second receive", [](TransferFaults& f) { f.FailReceive(1); }, 1},
       {"a send of the record", [](TransferFaults& f) { f.FailSend(5); }, 1},
-      // The first send fails (no receive for it), then the second write's receive.
-      {"both writes",
-       [](TransferFaults& f) {
-         f.FailSend(0);
-         f.FailReceive(0);
-       },
-       0},
   };
   Rig rig;
-  rig.Connect();
   for (const Case& c : cases) {
+    rig.Connect();
     TransferFaults faults;
     c.fail(faults);
     EXPECT_EQ(rig.api().SetAuxFrequencyGlobal(37.5), c.result) << c.name;
@@ -758,10 +754,10 @@ TEST(AuxResults, FrequencyReturnsTheSecondWriteAndOrsTheFirstIntoLastResult) {
     std::uint64_t failedSend;  // the record takes sends 0 to 15
     std::uint8_t result;
     std::uint32_t lastResult;
-  } cases[] = {{16, 1, 0}, {17, 0, 1}, {3, 1, 1}};
+  } cases[] = {{1000, 1, 1}, {16, 0, 0}, {17, 0, 1}, {3, 0, 0}};  // a failed record fails both writes
   Rig rig;
-  rig.Connect();
   for (const Case& c : cases) {
+    rig.Connect();
     TransferFaults faults;
     faults.FailSend(c.failedSend);
     rig.api().lastResult = 0;

@@ -445,6 +445,7 @@ TEST(MeasureBathtub, BlockThatDidNotArriveWholeChangesNothing) {
     EXPECT_EQ(api.horizontalFitValid[0], 1);
     EXPECT_TRUE(dir.Entries().empty());
     EXPECT_EQ(rig.sim.RequestCount(), f == kSend ? 2u : 3u);
+    EXPECT_EQ(api.hwLayer.sock, tessok::platform::kNoSocket);  // the link ended with the block
   }
 }
 
@@ -566,6 +567,7 @@ TEST(MeasureBathtubMultiChannel, NoCheckerLockedOrATransferFailed) {
     Arrays a;
     EXPECT_EQ(rig.api().MeasureBathtubMultiChannel(enable, a.x.data(), a.ber.data()), 0);
     EXPECT_EQ(rig.sim.RequestCount(), sent);
+    EXPECT_EQ(rig.api().hwLayer.sock, tessok::platform::kNoSocket);
     EXPECT_TRUE(a.Untouched());
     EXPECT_EQ(rig.api().bathtubBer[2][0], 0.0);
   }
@@ -643,6 +645,9 @@ TEST(MeasureBathtubWithGate, StopsWithoutLockOrWholeReplyAndSkipsAFailedLog) {
   EXPECT_EQ(Trace(rig), Join({Gate(1000), Checker(0), {"X F1 03 00 01 02"}}));
   EXPECT_TRUE(a.Untouched());
   EXPECT_EQ(api.horizontalFitValid[0], 1);
+  // The short reply ended the connection.
+  EXPECT_EQ(api.hwLayer.sock, tessok::platform::kNoSocket);
+  rig.Reconnect();
 
   const std::string missing = (dir.Path() / "missing").string() + "/";
   APIConfigureApplication(0, "./clk/", missing.c_str(), "", 1, 0);

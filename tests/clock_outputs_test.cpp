@@ -231,7 +231,9 @@ TEST(ClockOutputs, WritesBanksAndResults) {
 }
 
 TEST(ClockOutputs, ResultsFollowTheirLinkOrReportSuccess) {
-  // The record's 16 requests come first; `failed` is the request whose send fails.
+  // The record's 16 requests come first; `failed` is the request whose send
+  // fails. The link then closes, so every transfer after it fails too: a
+  // result that follows a later transfer is 0 as well.
   struct Case {
     const char* name;
     std::function<int(Tessok_API&)> run;
@@ -241,9 +243,9 @@ TEST(ClockOutputs, ResultsFollowTheirLinkOrReportSuccess) {
       {"SourceSelectFailed", [](Tessok_API& a) { return a.ClockOutSource(1); }, kRecordRequests, 0},
       {"SourcePatternSelectFailed", [](Tessok_API& a) { return a.ClockOutSourcePattern(1, 0); }, kRecordRequests, 0},
       {"RouteSelectFailed", [](Tessok_API& a) { return a.ClockOutRoute(0, 0, 0, 0); }, kRecordRequests + 2, 0},
-      {"RouteEarlierWriteFailed", [](Tessok_API& a) { return a.ClockOutRoute(1, 0, 0, 0); }, kRecordRequests, 1},
+      {"RouteEarlierWriteFailed", [](Tessok_API& a) { return a.ClockOutRoute(1, 0, 0, 0); }, kRecordRequests, 0},
       {"BankSelectSelectFailed", [](Tessok_API& a) { return a.ClockOutBankSelect(0, 0, 1); }, kRecordRequests + 1, 0},
-      {"BankSelectModeFailed", [](Tessok_API& a) { return a.ClockOutBankSelect(0, 0, 1); }, kRecordRequests, 1},
+      {"BankSelectModeFailed", [](Tessok_API& a) { return a.ClockOutBankSelect(0, 0, 1); }, kRecordRequests, 0},
       {"SelectReportsSuccess", [](Tessok_API& a) { return a.ClockOutSelect(2, 0, 0); }, kRecordRequests, 1},
       {"DividerOtherBoardReportsSuccess", [](Tessok_API& a) { return a.ClockOutDivider(0, 0, 1); }, kRecordRequests, 1},
       {"InitClockRoutingReportsSuccess", [](Tessok_API& a) { return a.InitClockRouting(); }, 0, 1},
@@ -382,11 +384,17 @@ TEST(ClockOutputs, ClockOutPatternResultIsItsOwnTransfers) {
   EXPECT_EQ(rig.api().ClockOutPattern(0, 0), 0u);
   EXPECT_EQ(rig.api().lastResult, 0u);
 
-  // After the pattern load its result stands, whatever the select did.
+  // With a pattern, the pattern load's result stands: a failed select ends the
+  // link, so the load fails too and nothing after the select is sent; with the
+  // select sent, a failed last word of the pattern fails the operation.
+  rig.Connect();
   faults.FailSend(kRecordRequests);
-  EXPECT_EQ(rig.api().ClockOutPattern(0, 1), 1u);
+  EXPECT_EQ(rig.api().ClockOutPattern(0, 1), 0u);
+  EXPECT_EQ(rig.sim.RequestCount(), kRecordRequests);
+  rig.Connect();
   faults.FailSend(kRecordRequests + 1 + 2 * kRecordRequests + 8);  // the pattern's last word
   EXPECT_EQ(rig.api().ClockOutPattern(0, 1), 0u);
+  EXPECT_EQ(rig.sim.RequestCount(), kRecordRequests + 1 + 2 * kRecordRequests + 8);
 }
 
 TEST(ClockOutputs, ClockOutByPatternRateCodes) {
@@ -544,12 +552,14 @@ TEST(ReferenceClock, PlainPathSendsTheSynthesizerWordAndTheCode) {
   EXPECT_EQ(rig.sim.WritesTo(0, 37).back(), 0xFFFE);
   EXPECT_EQ(rig.sim.WritesTo(0, 36).back(), 0x7960);
 
-  // The result is the OR of the seven writes: one failed write still gives 1;
-  // with no link at all it is 0.
+  // The result is the OR of the seven writes (requests 1 to 7). A failed write
+  // ends the link, so the writes after it fail too: the result is 1 when a
+  // write before the failed one went through, and 0 with no link at all.
   for (std::uint64_t n = 1; n <= 7; ++n) {
     TransferFaults faults;
     faults.FailSend(n);
-    EXPECT_EQ(api.SetReferenceClock(100.0), 1u) << n;
+    EXPECT_EQ(api.SetReferenceClock(100.0), n >= 2 ? 1u : 0u) << n;
+    rig.Reconnect();
   }
   APIDisconnect(0);
   EXPECT_EQ(api.SetReferenceClock(100.0), 0u);
@@ -600,19 +610,17 @@ TEST(ReferenceClock, DividerPathRepeatsTheCodeTo417AndRecordsLanes0To7) {
   }
 
   // The result is the OR of 0x104, the code and 0x417 (requests 1 to 4); the
-  // 0x105 and 0x205 results (requests 5 and 6) go to lastResult only, the last one kept.
+  // 0x105 and 0x205 results (requests 5 and 6) go to lastResult only, the last
+  // one kept. A failed write ends the link, so every write after it fails too.
   TransferFaults faults;
-  for (std::uint64_t n = 1; n <= 4; ++n) {
+  for (std::uint64_t n = 1; n <= 6; ++n) {
     faults.FailSend(n);
-    EXPECT_EQ(api.SetReferenceClock(100.0), 1u) << n;
-    EXPECT_EQ(api.lastResult, 1u) << n;
+    EXPECT_EQ(api.SetReferenceClock(100.0), n >= 2 ? 1u : 0u) << n;
+    EXPECT_EQ(api.lastResult, 0u) << n;
+    rig.Reconnect();
   }
-  faults.FailSend(5);
   EXPECT_EQ(api.SetReferenceClock(100.0), 1u);
   EXPECT_EQ(api.lastResult, 1u);
-  faults.FailSend(6);
-  EXPECT_EQ(api.SetReferenceClock(100.0), 1u);
-  EXPECT_EQ(api.lastResult, 0u);
   APIDisconnect(0);
   EXPECT_EQ(api.SetReferenceClock(100.0), 0u);
 }

@@ -549,6 +549,7 @@ TEST(CaptureEyeDiagram, BlockThatDidNotArriveWholeEndsTheCaptureWithNothingStore
       // Nothing after the failing block is requested (a failed send reaches
       // the instrument not at all).
       EXPECT_EQ(rig.sim.RequestCount(), c.before + failing + (f == Fault::kSend ? 0 : 1));
+      EXPECT_EQ(api.hwLayer.sock, tessok::platform::kNoSocket);  // the link ended with the block
       EXPECT_TRUE(a.Untouched());
       EXPECT_TRUE(MapUntouched(api, bank));
       EXPECT_EQ(api.eyeMapValid[bank], 0);
@@ -577,6 +578,7 @@ TEST(CaptureEyeDiagramMultiChannel, BlockThatDidNotArriveWholeStoresNothing) {
       Arrays a(4 * 32768);
       EXPECT_EQ(api.CaptureEyeDiagramMultiChannel(enable, 3, a.x.data(), a.y.data(), a.ber.data()), 0);
       EXPECT_EQ(rig.sim.RequestCount(), f == Fault::kSend ? 1u : 2u);
+      EXPECT_EQ(api.hwLayer.sock, tessok::platform::kNoSocket);
       EXPECT_TRUE(a.Untouched());
       for (int c = 0; c < 4; ++c) {
         EXPECT_TRUE(MapUntouched(api, c)) << c;

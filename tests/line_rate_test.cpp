@@ -343,9 +343,10 @@ TEST(LineRateGeneral, ResultIsTheRateCodeWritesNotTheStatusReads) {
     RateRig r(7652, {}, 1);
     r.ClockFile("10.3125.clk");
     tessok::test::TransferFaults faults;
-    faults.FailSend(kRateCodeRequest);  // the status reads after it succeed
+    faults.FailSend(kRateCodeRequest);  // ends the connection: nothing after it is sent
     EXPECT_EQ(r.api().LineRateConfiguration(10.3125, 0), 0u);
     EXPECT_EQ(r.api().lastResult, 0u);
+    EXPECT_EQ(r.rig.sim.RequestCount(), kRateCodeRequest);
   }
 }
 

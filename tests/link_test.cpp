@@ -49,11 +49,12 @@ TEST(Link, ControlWordTakesBankModulo16) {
     bool write;
     std::uint16_t word;
   } cases[] = {
-      {0, 20, false, 0x0014},   {15, 0x7FF, false, 0x7FFF}, {16, 5, false, 0x0005},
+      {0, 20, false, 0x0014},    {15, 0x7FF, false, 0x7FFF}, {16, 5, false, 0x0005},
       {15, 0x7FF, true, 0xFFFF}, {17, 5, true, 0x8805},      {1, 10, true, 0x880A},
   };
   for (const Case& c : cases) {
-    std::uint16_t w = c.write ? tessok::link::WriteControlWord(c.bank, c.reg) : tessok::link::ReadControlWord(c.bank, c.reg);
+    std::uint16_t w =
+        c.write ? tessok::link::WriteControlWord(c.bank, c.reg) : tessok::link::ReadControlWord(c.bank, c.reg);
     EXPECT_EQ(w, c.word) << "bank " << c.bank << " reg " << c.reg;
   }
 }
@@ -145,8 +146,8 @@ TEST(Link, ParameterBlockBytes) {
   EXPECT_TRUE(rig.api().hwLayer.SendExtendedCommand(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 258, 11, 12, 13, 14));
   auto log = rig.sim.Log();
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(Head(log[0], 20), (Bytes{0xF1, 0x07, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09,
-                                    0x0A, 0x02, 0x01, 0x0B, 0x0C, 0x0D, 0x0E}));
+  EXPECT_EQ(Head(log[0], 20), (Bytes{0xF1, 0x07, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06,
+                                     0x07, 0x08, 0x09, 0x0A, 0x02, 0x01, 0x0B, 0x0C, 0x0D, 0x0E}));
 }
 
 TEST(Link, FailedReadHandsBackTheLastReply) {
@@ -222,7 +223,8 @@ TEST(Link, ReadBlockSendsOneRequestForEveryBlockNumber) {
 TEST(Link, ReadBlocksFillsOneKilobytePerBlock) {
   Rig rig;
   rig.Connect();
-  for (unsigned k = 0; k < 3; ++k) rig.sim.SetNumberedBlock(1, k, std::vector<std::uint8_t>(1024, static_cast<std::uint8_t>(k + 1)));
+  for (unsigned k = 0; k < 3; ++k)
+    rig.sim.SetNumberedBlock(1, k, std::vector<std::uint8_t>(1024, static_cast<std::uint8_t>(k + 1)));
   std::vector<std::uint8_t> out(3 * 1024, 0);
   EXPECT_TRUE(rig.api().hwLayer.ReadBlocks(1, 3, out.data()));
   for (unsigned k = 0; k < 3; ++k) EXPECT_EQ(out[k * 1024 + 500], k + 1);
@@ -255,22 +257,22 @@ TEST(Link, ModuleWriteOfMoreThan119BytesIsRefused) {
   EXPECT_EQ(rig.sim.Log().size(), 1u);
 }
 
-TEST(Link, SplitReplyIsNotReassembled) {
+TEST(Link, SplitAfterTheValueLeavesTheRestForTheNextReceive) {
   Rig rig;
   rig.sim.SetReg(0, 9, 0x0102);
   rig.sim.SetReg(0, 20, 0x0304);
   rig.Connect();
-  // The first receive takes only the first byte of the reply, which holds no
-  // value: the read fails; the rest of the reply waits for the next receive.
-  rig.sim.SplitReplyAtRequest(rig.sim.RequestsSinceStart(), 1);
+  // The first receive takes F0 02 01, all a register read needs: the read
+  // succeeds. The reply is not reassembled, and the link cannot tell that more
+  // of it is on its way: the rest waits for the next receive.
+  rig.sim.SplitReplyAtRequest(rig.sim.RequestsSinceStart(), 3);
   std::uint16_t v = 0;
-  EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 9, &v), 0);
-  EXPECT_EQ(rig.api().hwLayer.rxBuf[0], 0xF0);
-  std::uint16_t next = 0;
+  EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 9, &v), 1);
+  EXPECT_EQ(v, 0x0102);
+  std::uint16_t next = 0xFFFF;
   EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 20, &next), 1);
-  // The next receive starts with the remainder of the earlier reply (02 01 00 ...).
-  EXPECT_EQ(rig.api().hwLayer.rxBuf[0], 0x02);
-  EXPECT_EQ(next, 0x0001);
+  EXPECT_EQ(rig.api().hwLayer.rxBuf[0], 0x00);  // the zeros after the value, not F0
+  EXPECT_EQ(next, 0x0000);
 }
 
 TEST(Link, DisconnectForgetsTheSocket) {
@@ -362,7 +364,15 @@ TEST(Link, ShortRepliesFailButStillFillTheCallersWordAndPage) {
     rig.sim.SetEepromByte(0x9000 + i, static_cast<std::uint8_t>(i ^ 0x5A));
     rig.sim.SetEepromByte(0x9080 + i, static_cast<std::uint8_t>(i + 1));
   }
+  rig.sim.SetModuleMemory(0xA0, 0x10, {1, 2, 3, 4, 5, 6, 7, 8});
   rig.Connect();
+  HwLayer& hw = rig.api().hwLayer;
+  // A short reply fails its command and ends the connection; the next one
+  // reads right.
+  auto reconnectAfterShortReply = [&] {
+    EXPECT_EQ(hw.sock, platform::kNoSocket);
+    rig.Reconnect();
+  };
   // A register reply F0 lo hi: with fewer than 3 bytes the word takes the rest
   // from the reply buffer, which held the read of register 9 (F0 34 12).
   struct Case {
@@ -377,18 +387,27 @@ TEST(Link, ShortRepliesFailButStillFillTheCallersWordAndPage) {
     v = 0;
     EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, 20, &v), c.result) << c.length << " bytes";
     EXPECT_EQ(v, c.word) << c.length << " bytes";
+    if (c.result == 0) reconnectAfterShortReply();
   }
   // A page of 127 bytes: the last byte is the previous page's (127 ^ 0x5A).
-  HwLayer& hw = rig.api().hwLayer;
   std::uint8_t page[128] = {};
   ASSERT_TRUE(hw.ReadEEPROMPage(0, 0x9000, page));
   rig.sim.ShortReplyAtRequest(rig.sim.RequestsSinceStart(), 127);
   EXPECT_FALSE(hw.ReadEEPROMPage(0, 0x9080, page));
   for (int i = 0; i < 127; ++i) EXPECT_EQ(page[i], i + 1) << i;
   EXPECT_EQ(page[127], 0x25);
-  // The connection is still up and in step.
+  reconnectAfterShortReply();
   EXPECT_TRUE(hw.ReadEEPROMPage(0, 0x9080, page));
   EXPECT_EQ(page[127], 128);
+  // A module-bus read needs its len bytes.
+  std::uint8_t bytes[8] = {};
+  rig.sim.ShortReplyAtRequest(rig.sim.RequestsSinceStart(), 8);
+  EXPECT_TRUE(hw.ReadModuleBlock(0xA0, 8, 0x10, bytes));
+  EXPECT_EQ(bytes[7], 8);
+  rig.sim.ShortReplyAtRequest(rig.sim.RequestsSinceStart(), 7);
+  EXPECT_FALSE(hw.ReadModuleBlock(0xA0, 8, 0x10, bytes));
+  reconnectAfterShortReply();
+  EXPECT_TRUE(hw.ReadModuleBlock(0xA0, 8, 0x10, bytes));
 }
 
 TEST(Link, FailedConnectClosesItsSocket) {
@@ -414,39 +433,51 @@ TEST(Link, FailedConnectClosesItsSocket) {
   EXPECT_EQ(APIDisconnect(3), 0);  // nothing left to close
 }
 
-TEST(Link, TransferFaultFailsOnceAndKeepsTheLinkInStep) {
+TEST(Link, TransferFaultFailsOnceAndEndsTheConnection) {
   Rig rig;
   rig.sim.SetReg(0, 40, 0x1111);
   rig.sim.SetReg(0, 41, 0x2222);
   rig.sim.SetReg(0, 42, 0x3333);
   rig.Connect();
+  HwLayer& hw = rig.api().hwLayer;
   tessok::test::TransferFaults faults;
   auto read = [](unsigned reg, std::uint16_t expected, std::uint8_t result) {
     std::uint16_t v = 0;
     EXPECT_EQ(APIAccessBoardRegister(0, 0, 0, static_cast<std::uint16_t>(reg), &v), result) << "register " << reg;
     EXPECT_EQ(v, expected) << "register " << reg;
   };
-  // The second receive from now fails: its reply is taken off the socket, and
-  // the word is the previous reply's.
+  // Every faulted transfer fails its exchange, and the link closes its socket.
+  auto reconnect = [&] {
+    EXPECT_EQ(hw.sock, platform::kNoSocket);
+    rig.Reconnect();
+  };
+  // The second receive from now fails: the instrument carried the request out
+  // and its reply was taken off the socket; the word is the previous reply's.
   faults.FailReceive(1);
   read(40, 0x1111, 1);
   read(41, 0x1111, 0);
-  read(42, 0x3333, 1);  // its own reply: the link is in step
-  EXPECT_EQ(rig.sim.RequestCount(), 3u);
-  EXPECT_NE(rig.api().hwLayer.sock, platform::kNoSocket);
+  EXPECT_EQ(rig.sim.RequestCount(), 2u);
+  read(42, 0x1111, 0);  // at once, without a request
+  EXPECT_EQ(rig.sim.RequestCount(), 2u);
+  reconnect();
+  read(42, 0x3333, 1);
   // A failed send sends nothing, and the fault fires once.
   faults.FailSend(0);
   read(41, 0x3333, 0);
   EXPECT_EQ(rig.sim.RequestCount(), 3u);
+  reconnect();
   read(41, 0x2222, 1);
-  // A later fault of a kind replaces the pending one; sends and receives count apart.
+  // A later fault of a kind replaces the pending one; sends and receives count
+  // apart.
   faults.FailSend(0);
   faults.FailSend(1);
   faults.FailReceive(2);
   read(40, 0x1111, 1);
   read(41, 0x1111, 0);  // the second send
+  reconnect();
   read(42, 0x3333, 1);  // the second receive: the failed send had none
   read(40, 0x3333, 0);  // the third receive
+  reconnect();
   read(41, 0x2222, 1);
   // Cleared faults do not fire.
   faults.FailSend(0);

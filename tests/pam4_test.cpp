@@ -139,7 +139,7 @@ TEST(Pam4Histogram, BlockThatDidNotArriveWholeChangesNothing) {
   // A peer that closes answers 0 bytes; a reset is a receive error; a short
   // reply holds fewer than the 640 bytes of the counts; a link that is down
   // sends nothing. Each is one request at most, result 0, arrays and log as
-  // they were.
+  // they were, and the link is down afterwards: the next histogram sends nothing.
   enum Fault { kClose, kReset, kShort, kDown };
   for (Fault f : {kClose, kReset, kShort, kDown}) {
     TempDir dir;
@@ -157,6 +157,9 @@ TEST(Pam4Histogram, BlockThatDidNotArriveWholeChangesNothing) {
     EXPECT_TRUE(a.Untouched()) << f;
     EXPECT_EQ(rig.sim.RequestCount(), f == kDown ? 0u : 1u) << f;
     EXPECT_TRUE(dir.Entries().empty()) << f;
+    EXPECT_EQ(rig.api().hwLayer.sock, platform::kNoSocket) << f;
+    EXPECT_EQ(APIGetPam4Histogram(0, 0, a.x.data(), a.counts.data()), 0) << f;
+    EXPECT_EQ(rig.sim.RequestCount(), f == kDown ? 0u : 1u) << f;
   }
 }
 

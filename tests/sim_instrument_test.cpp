@@ -20,6 +20,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestSupport.h"
@@ -151,6 +152,16 @@ Bytes Pattern(std::size_t n, std::uint8_t seed) {
 }
 
 Bytes Zeros(std::size_t n) { return Bytes(n, 0); }
+
+// Waits (up to a few seconds) until the instrument has received n requests.
+bool ReceivedRequests(const SimInstrument& sim, std::size_t n) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (sim.RequestsSinceStart() < n) {
+    if (std::chrono::steady_clock::now() > giveUp) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
 
 TEST(SimInstrument, RegisterWriteAndReadAnswerTheValueInBytes1And2) {
   SimInstrument sim(TestAddress());
@@ -592,6 +603,77 @@ TEST(SimInstrument, SplitReplyAtRequestSendsTheReplyInTwoParts) {
   Bytes rest = c.ReceiveOnce();
   first.insert(first.end(), rest.begin(), rest.end());
   EXPECT_EQ(first, RegisterReply(0x1E9C));
+}
+
+TEST(SimInstrument, DelayReplyAtRequestAnswersWholeAfterTheDelay) {
+  SimInstrument sim(TestAddress());
+  sim.SetReg(0, 20, 0x1E9C);
+  sim.SetReg(0, 21, 0x0021);
+  const auto delay = std::chrono::milliseconds(300);
+  sim.DelayReplyAtRequest(1, delay);
+  Client c(TestAddress());
+  EXPECT_EQ(Read(c, 0, 21), 0x0021);
+  c.Send(ReadReq(0, 20));
+  c.Send(ReadReq(0, 21));  // waits its turn behind the delayed reply
+  Bytes replies;
+  while (replies.size() < 256) {
+    Bytes part = c.ReceiveOnce();
+    ASSERT_FALSE(part.empty());
+    replies.insert(replies.end(), part.begin(), part.end());
+  }
+  const auto answered = std::chrono::steady_clock::now();
+  Bytes expected = RegisterReply(0x1E9C);
+  Bytes second = RegisterReply(0x0021);
+  expected.insert(expected.end(), second.begin(), second.end());
+  EXPECT_EQ(replies, expected);
+  std::vector<Packet> log = sim.Log();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_GE(answered - log[1].time, delay);
+}
+
+// A client that gives up on a delayed reply ends the wait: the next
+// connection is served at once, not after the delay.
+TEST(SimInstrument, DelayedReplyEndsWhenTheClientCloses) {
+  SimInstrument sim(TestAddress());
+  sim.SetReg(0, 20, 0x1E9C);
+  sim.DelayReplyAtRequest(0, std::chrono::hours(1));
+  {
+    Client c(TestAddress());
+    c.Send(ReadReq(0, 20));
+    EXPECT_FALSE(c.Readable(50));
+  }
+  Client again(TestAddress());
+  EXPECT_EQ(Read(again, 0, 20), 0x1E9C);  // the client's own time-out is 5 s
+  EXPECT_EQ(sim.RequestCount(), 2u);
+}
+
+TEST(SimInstrument, StopDuringADelayedReplyReturnsPromptly) {
+  SimInstrument sim(TestAddress());
+  sim.DelayReplyAtRequest(0, std::chrono::hours(1));
+  Client c(TestAddress());
+  c.Send(ReadReq(0, 20));
+  ASSERT_TRUE(ReceivedRequests(sim, 1));
+  auto start = std::chrono::steady_clock::now();
+  sim.Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_TRUE(c.ReceiveOnce().empty());  // closed without the reply
+  EXPECT_EQ(c.LastResult(), 0);
+}
+
+TEST(SimInstrument, WithholdRepliesFromAnswersNothingMore) {
+  SimInstrument sim(TestAddress());
+  Client c(TestAddress());
+  Write(c, 0, 5, 1);
+  sim.WithholdRepliesFrom(1);
+  c.Send(WriteReq(0, 5, 2));
+  c.Send(ReadReq(0, 5));
+  ASSERT_TRUE(ReceivedRequests(sim, 3));  // logged ...
+  EXPECT_FALSE(c.Readable(50));           // ... not answered ...
+  EXPECT_EQ(sim.Reg(0, 5), 1);            // ... nor carried out
+  Client other(TestAddress());            // another connection is not answered either
+  other.Send(ReadReq(0, 5));
+  ASSERT_TRUE(ReceivedRequests(sim, 4));
+  EXPECT_FALSE(other.Readable(50));
 }
 
 TEST(SimInstrument, RequestSentInPiecesGetsOneReply) {

@@ -1,11 +1,14 @@
-// Operations whose result is the AND of several transfers: with any one send
-// or receive of the chain failed (the connection staying up) the operation
-// reports failure, and with none failed it reports success. One row per
-// operation; a new chain is one more row.
+// Operations whose result is the AND of several transfers. A failed send or
+// receive ends the connection (the link closes its socket), so whichever
+// transfer fails, the operation reports failure and nothing after that
+// transfer reaches the instrument; on a new connection it succeeds again. One
+// row per operation; a new chain is one more row.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "FaultSupport.h"
 #include "TestSupport.h"
@@ -24,11 +27,11 @@ struct Chain {
   // Requests the operation sends when nothing fails, worked out by hand: a
   // double is 8 bytes of (address write, data write or read) pairs, 16 requests.
   std::size_t requests;
-  // The first `checks` requests are checks: when one fails, nothing after it is sent.
-  std::size_t checks = 0;
   std::function<void(Rig&)> setup = nullptr;
-  // The first `unchecked` requests come before the chain and are not part of
-  // its result: when one of them fails the operation still reports success.
+  // The first `unchecked` requests come before the chain and their own results
+  // are not examined: a failure there still fails the operation, because every
+  // transfer of the chain after it then fails at once. Both sides of that
+  // boundary are among the positions tried.
   std::size_t unchecked = 0;
 };
 
@@ -68,7 +71,7 @@ const Chain kChains[] = {
      1},
     // Read-modify-write: a failed read (the word then holds another register's
     // value) sends no write.
-    {"UpdateBits", [](Rig& rig) { return regs::UpdateBits(rig.api(), 0, 40, 0x00F0, 0x0050) != 0; }, 2, 1,
+    {"UpdateBits", [](Rig& rig) { return regs::UpdateBits(rig.api(), 0, 40, 0x00F0, 0x0050) != 0; }, 2,
      [](Rig& rig) { rig.sim.SetReg(0, 40, 0x1234); }},
     // The header page read (not checked), then 35 doubles read byte by byte at
     // bank 1, every transfer ANDed into lastStatus.
@@ -78,7 +81,7 @@ const Chain kChains[] = {
        rig.api().LoadAuxLevelCCalibration(1, limits);
        return rig.api().lastStatus == 1;
      },
-     1 + 35 * 16, 0, nullptr, 1},
+     1 + 35 * 16, nullptr, 1},
     // A per-rate stored code on a long-serial board: the five serial-number
     // reads (not checked), then the double at 272 read byte by byte, every
     // transfer ANDed into lastStatus.
@@ -87,15 +90,14 @@ const Chain kChains[] = {
        std::uint32_t value = 0;
        return rig.api().ReadRateSetting(0, 10.3125, &value) == 1 && rig.api().lastStatus == 1;
      },
-     5 + 16, 0, nullptr, 5},
+     5 + 16, nullptr, 5},
     // The same board's write at 280: the serial-number reads, then one double.
-    {"WriteRateSetting", [](Rig& rig) { return rig.api().WriteRateSetting(0, 25.78125, 48) == 1; }, 5 + 16, 0, nullptr,
-     5},
+    {"WriteRateSetting", [](Rig& rig) { return rig.api().WriteRateSetting(0, 25.78125, 48) == 1; }, 5 + 16, nullptr, 5},
     // Counter commands: clear every channel, then start at bank 0 (four lanes).
     {"RealTimeBEREnable", [](Rig&) { return APIRealTimeBEREnable(0, 1) != 0; }, 2},
-    {"RealTimeBEREnableByBank", [](Rig&) { return APIRealTimeBEREnable(0, 1) != 0; }, 2, 0,
+    {"RealTimeBEREnableByBank", [](Rig&) { return APIRealTimeBEREnable(0, 1) != 0; }, 2,
      [](Rig& rig) { rig.sim.SetReg(0, 20, 7828); }},
-    {"RealTimeBEREnablePerLane", [](Rig&) { return APIRealTimeBEREnable(0, 1) != 0; }, 4, 0,
+    {"RealTimeBEREnablePerLane", [](Rig&) { return APIRealTimeBEREnable(0, 1) != 0; }, 4,
      [](Rig& rig) { rig.sim.SetReg(0, 20, 7746); }},
     // Mode 1: clear, then start.
     {"SetErrorCounterRun", [](Rig& rig) { return rig.api().SetErrorCounterRun(2, 1) != 0; }, 2},
@@ -160,7 +162,7 @@ const Chain kChains[] = {
     {"WriteBridgeRegister", [](Rig& rig) { return rig.api().WriteBridgeRegister(0x0A, 1) != 0; }, 2},
     {"SetPortLaneLevels", [](Rig& rig) { return rig.api().SetPortLaneLevels(1, 7) != 0; }, 4},
     // Two ports on the eight-channel 7686.
-    {"SetAllModulesPower", [](Rig& rig) { return rig.api().SetAllModulesPower(1) != 0; }, 2, 0,
+    {"SetAllModulesPower", [](Rig& rig) { return rig.api().SetAllModulesPower(1) != 0; }, 2,
      [](Rig& rig) { rig.sim.SetReg(0, 20, 7686); }},
     {"SetModuleSupplyLimit", [](Rig& rig) { return rig.api().SetModuleSupplyLimit(70000.0, 1) != 0; }, 3},
     {"ReadModuleSupplyCurrents",
@@ -175,10 +177,27 @@ const Chain kChains[] = {
     {"SetDspState6", [](Rig& rig) { return rig.api().SetDspState6(2) != 0; }, 2},
     // The clock-output record (not checked), then the select and the divider,
     // both needed for lastStatus 1.
-    {"ClockOut7668B", [](Rig&) { return APIClockOut7668B(0, 3, 5) != 0; }, 16 + 2, 0, nullptr, 16},
-    {"SetBank1ControlBit0", [](Rig& rig) { return rig.api().SetBank1ControlBit0() != 0; }, 3, 2},
-    {"ClearBank1ControlBit0", [](Rig& rig) { return rig.api().ClearBank1ControlBit0() != 0; }, 3, 2},
+    {"ClockOut7668B", [](Rig&) { return APIClockOut7668B(0, 3, 5) != 0; }, 16 + 2, nullptr, 16},
+    {"SetBank1ControlBit0", [](Rig& rig) { return rig.api().SetBank1ControlBit0() != 0; }, 3},
+    {"ClearBank1ControlBit0", [](Rig& rig) { return rig.api().ClearBank1ControlBit0() != 0; }, 3},
 };
+
+// Where a fault is tried: the first and the last request, both sides of the
+// unchecked boundary, and a spread of positions between (every position of a
+// short chain).
+std::vector<std::size_t> FaultPositions(const Chain& c) {
+  constexpr std::size_t kSpread = 16;
+  std::vector<std::size_t> at;
+  for (std::size_t i = 0; i < kSpread; ++i) at.push_back(i * (c.requests - 1) / (kSpread - 1));
+  if (c.unchecked > 0) {
+    at.push_back(c.unchecked - 1);
+    at.push_back(c.unchecked);
+  }
+  std::erase_if(at, [&](std::size_t n) { return n >= c.requests; });
+  std::sort(at.begin(), at.end());
+  at.erase(std::unique(at.begin(), at.end()), at.end());
+  return at;
+}
 
 class TransferChains : public ::testing::TestWithParam<Chain> {};
 void PrintTo(const Chain& c, std::ostream* os) { *os << c.name; }
@@ -190,25 +209,27 @@ TEST_P(TransferChains, AnyFailedTransferFailsTheOperation) {
   Rig rig;
   if (c.setup) c.setup(rig);
   rig.Connect();
+  HwLayer& hw = rig.api().hwLayer;
   TransferFaults faults;
   ASSERT_TRUE(c.run(rig));
   ASSERT_EQ(rig.sim.RequestCount(), c.requests);
   for (platform::Transfer kind : {platform::Transfer::Send, platform::Transfer::Receive}) {
-    for (std::size_t n = 0; n < c.requests; ++n) {
+    for (std::size_t n : FaultPositions(c)) {
       SCOPED_TRACE(std::string(tessok::test::Name(kind)) + " " + std::to_string(n) + " failed");
       rig.sim.ClearLog();
       faults.Fail(kind, n);
-      EXPECT_EQ(c.run(rig), n < c.unchecked);
-      std::size_t sent = n < c.checks ? n + 1 : c.requests;
-      if (kind == platform::Transfer::Send) --sent;  // the failed send sent nothing
-      EXPECT_EQ(rig.sim.RequestCount(), sent);
+      EXPECT_FALSE(c.run(rig));
+      // The requests before the failed transfer went out, and the failed one
+      // unless its send failed; none after it.
+      EXPECT_EQ(rig.sim.RequestCount(), kind == platform::Transfer::Send ? n : n + 1);
+      EXPECT_EQ(hw.sock, platform::kNoSocket);
       faults.Clear();
+      rig.Reconnect();  // without the connection sequence's reads
+      rig.sim.ClearLog();
+      EXPECT_TRUE(c.run(rig));
+      EXPECT_EQ(rig.sim.RequestCount(), c.requests);
     }
   }
-  // The link stayed in step throughout.
-  rig.sim.ClearLog();
-  EXPECT_TRUE(c.run(rig));
-  EXPECT_EQ(rig.sim.RequestCount(), c.requests);
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, TransferChains, ::testing::ValuesIn(kChains),

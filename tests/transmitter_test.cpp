@@ -311,13 +311,16 @@ TEST(BoardOutputLevel, ReportsSuccessWhenAnyDriverWriteSucceeded) {
   Rig rig;
   rig.Connect();
   test::TransferFaults faults;
-  faults.FailSend(17);     // register 56 is not sent
-  faults.FailReceive(18);  // register 54's reply is lost
+  rig.sim.ClearLog();
+  faults.FailSend(19);  // register 55 is not sent, and the connection ends there
   EXPECT_EQ(rig.api().SetBoardOutputLevel(10, 1, 2), 1);
-  EXPECT_EQ(rig.sim.WritesTo(0, 55), (std::vector<std::uint16_t>{2}));
+  EXPECT_EQ(rig.sim.WritesTo(0, 54), (std::vector<std::uint16_t>{1}));
+  EXPECT_TRUE(rig.sim.WritesTo(0, 55).empty());
+  EXPECT_EQ(rig.sim.RequestCount(), 19u);
 
   // The instrument goes away at the first driver write: nothing after it gets through.
   faults.Clear();
+  rig.Reconnect();
   rig.sim.CloseAtRequest(rig.sim.RequestsSinceStart() + 17);
   EXPECT_EQ(rig.api().SetBoardOutputLevel(10, 1, 2), 0);
 }

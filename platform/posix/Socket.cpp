@@ -20,6 +20,9 @@ int Fd(SocketHandle s) { return s - 1; }
 // than the number of calls of that kind still to pass before the one that fails.
 std::atomic<std::uint64_t> g_pendingFault[2];
 
+// The time-out SetTimeouts applies in place of its argument; 0 when none.
+std::atomic<std::uint32_t> g_timeoutOverrideMs{0};
+
 std::atomic<std::uint64_t>& PendingFault(Transfer kind) { return g_pendingFault[kind == Transfer::Send ? 0 : 1]; }
 
 // Counts one call down; true for the call that is to fail.
@@ -48,8 +51,9 @@ long ReceiveOnce(SocketHandle s, void* data, std::size_t capacity) {
 }
 
 // A faulted receive still takes the reply (up to one reply buffer of the link)
-// into a scratch buffer, so the next request meets its own reply and the
-// caller's buffer is left as a real failed receive leaves it.
+// into a scratch buffer: the request has then been carried out and answered
+// when the call returns, and the caller's buffer is left as a real failed
+// receive leaves it.
 [[gnu::noinline]] void DiscardReply(SocketHandle s, std::size_t capacity) {
   if (s == kNoSocket) return;
   unsigned char scratch[1024];
@@ -65,6 +69,10 @@ void FailTransferOnce(Transfer kind, std::uint64_t n) {
 void ClearTransferFaults() {
   PendingFault(Transfer::Send).store(0, std::memory_order_relaxed);
   PendingFault(Transfer::Receive).store(0, std::memory_order_relaxed);
+}
+
+void OverrideTimeouts(std::uint32_t milliseconds) {
+  g_timeoutOverrideMs.store(milliseconds, std::memory_order_relaxed);
 }
 
 int StartSockets() { return 0; }
@@ -86,6 +94,8 @@ int BindAny(SocketHandle s) {
 
 void SetTimeouts(SocketHandle s, std::uint32_t milliseconds) {
   if (s == kNoSocket) return;
+  const std::uint32_t overrideMs = g_timeoutOverrideMs.load(std::memory_order_relaxed);
+  if (overrideMs != 0) milliseconds = overrideMs;
   timeval tv{};
   tv.tv_sec = static_cast<time_t>(milliseconds / 1000);
   tv.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
