@@ -10,7 +10,9 @@ python=$3
 source=$(cd "$(dirname "$0")/../.." && pwd)
 source "$source/scripts/start-sim.sh"
 
-address=127.0.60.1
+# An address of this run's own (from the shell's process id), so that two
+# runs of the suite at once do not meet on port 6653.
+address=127.60.$((($$ >> 8) & 255)).$((1 + ($$ & 255) % 254))
 start_sim "$sim" "$address"
 output=$("$python" "$source/examples/quickstart.py" --library "$library" "$address")
 echo "$output"
