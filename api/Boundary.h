@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "core/Lanes.h"
 #include "core/Tessok_API.h"
 
 namespace tessok::api {
@@ -20,6 +21,17 @@ R Call(std::uint8_t index, R failure, Body&& body, const Pointers*... pointers) 
   } catch (...) {
     return failure;
   }
+}
+
+// Call for an operation that reaches its lane through the channel map: a
+// channel whose map entry the connected model does not write returns the
+// failure value with nothing sent or recorded.
+template <typename R, typename Body, typename... Pointers>
+R CallOnMapEntry(std::uint8_t index, std::int64_t channel, R failure, Body&& body,
+                 const Pointers*... pointers) noexcept {
+  return Call(
+      index, failure, [&](Tessok_API& a) -> R { return HasMapEntry(a, channel) ? static_cast<R>(body(a)) : failure; },
+      pointers...);
 }
 
 }  // namespace tessok::api

@@ -4,6 +4,7 @@
 #include "tessok/tessok.h"
 
 using tessok::api::Call;
+using tessok::api::CallOnMapEntry;
 
 // One line per export, so the list reads like the export table; the formatter
 // leaves it as it is.
@@ -39,24 +40,24 @@ uint8_t APIWriteValueToEEPROM(uint8_t index, uint16_t address, uint16_t value) {
 uint8_t APIReadValueFromEEPROM(uint8_t index, uint16_t address, uint16_t* value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ReadValueFromEEPROM(address, value); }, value); }
 bool APISaveOptimalSettings(uint8_t index, int a, int b, const double* values) { return Call(index, false, [&](Tessok_API& api) { return api.Tessok_API::SaveOptimalSettings(a, b, values); }, values); }
 bool APIReadOptimalSettings(uint8_t index, uint32_t a, uint32_t b, double* values) { return Call(index, false, [&](Tessok_API& api) { return api.Tessok_API::ReadOptimalSettings(a, b, values); }, values); }
-uint8_t APIOutputLevel(uint8_t index, int ch, double level) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OutputLevel(ch, level); }); }
+uint8_t APIOutputLevel(uint8_t index, int ch, double level) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OutputLevel(ch, level); }); }
 uint8_t APIInnerEyeLevel(uint8_t index, uint32_t ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::InnerEyeLevel(ch, value); }); }
 uint8_t APIOuterEyeLevel(uint8_t index, uint32_t ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::OuterEyeLevel(ch, value); }); }
-uint8_t APIPreEmphasis(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::PreEmphasis(ch, value); }); }
-uint8_t APIPostEmphasis(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::PostEmphasis(ch, value); }); }
-uint8_t APIMainTap(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::MainTap(ch, value); }); }
-uint8_t APITap0(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap0(ch, value); }); }
-uint8_t APITap1(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap1(ch, value); }); }
-uint8_t APITap2(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap2(ch, value); }); }
-uint8_t APITap3(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap3(ch, value); }); }
-uint8_t APITap4(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap4(ch, value); }); }
-uint8_t APITap5(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap5(ch, value); }); }
-uint8_t APITap6(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap6(ch, value); }); }
-uint8_t APICTLESetValue(uint8_t index, int ch, int value) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::CTLESetValue(ch, value); }); }
-uint8_t APIDSPMode(uint8_t index, int ch, int mode) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::DSPMode(ch, mode); }); }
-uint8_t APISetPRBSPattern(uint8_t index, int ch, int pattern, int p3, uint32_t p4, int p5) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::SetPRBSPattern(ch, pattern, p3, p4, p5); }); }
-uint8_t APISetTxUserPatternLumo(uint8_t index, int ch, int first, int second) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::SetTxUserPatternLumo(ch, first, second); }); }
-uint16_t APIPRBSVerfication(uint8_t index, int ch) { return Call(index, uint16_t{0}, [&](Tessok_API& a) { return a.Tessok_API::PRBSVerfication(ch); }); }
+uint8_t APIPreEmphasis(uint8_t index, int ch, int value) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::PreEmphasis(ch, value); }); }
+uint8_t APIPostEmphasis(uint8_t index, int ch, int value) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::PostEmphasis(ch, value); }); }
+uint8_t APIMainTap(uint8_t index, int ch, int value) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::MainTap(ch, value); }); }
+uint8_t APITap0(uint8_t index, int ch, int value) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap0(ch, value); }); }
+uint8_t APITap1(uint8_t index, int ch, int value) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap1(ch, value); }); }
+uint8_t APITap2(uint8_t index, int ch, int value) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap2(ch, value); }); }
+uint8_t APITap3(uint8_t index, int ch, int value) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap3(ch, value); }); }
+uint8_t APITap4(uint8_t index, int ch, int value) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap4(ch, value); }); }
+uint8_t APITap5(uint8_t index, int ch, int value) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap5(ch, value); }); }
+uint8_t APITap6(uint8_t index, int ch, int value) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::Tap6(ch, value); }); }
+uint8_t APICTLESetValue(uint8_t index, int ch, int value) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::CTLESetValue(ch, value); }); }
+uint8_t APIDSPMode(uint8_t index, int ch, int mode) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::DSPMode(ch, mode); }); }
+uint8_t APISetPRBSPattern(uint8_t index, int ch, int pattern, int p3, uint32_t p4, int p5) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::SetPRBSPattern(ch, pattern, p3, p4, p5); }); }
+uint8_t APISetTxUserPatternLumo(uint8_t index, int ch, int first, int second) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::SetTxUserPatternLumo(ch, first, second); }); }
+uint16_t APIPRBSVerfication(uint8_t index, int ch) { return CallOnMapEntry(index, ch, uint16_t{0}, [&](Tessok_API& a) { return a.Tessok_API::PRBSVerfication(ch); }); }
 uint8_t APIReSyncRX(uint8_t index, uint32_t lane) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ReSyncRX(lane); }); }
 uint8_t APIReadTXLock(uint8_t index, uint32_t lane, uint8_t* locked) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ReadTXLock(lane, locked); }, locked); }
 uint8_t APIErrorInsertion(uint8_t index, uint32_t ch, uint16_t word) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ErrorInsertion(ch, word); }); }
@@ -89,7 +90,7 @@ uint8_t APIOSFP_7686_WriteI2C(uint8_t index, uint16_t address, double value) { r
 uint8_t APIReadAdapterType_7686(uint8_t index, uint16_t* type) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ReadAdapterType_7686(type); }, type); }
 uint8_t APILineRateConfiguration_7668B(uint8_t index, double rate, int mode, int pam4, uint32_t rateFlag32, uint32_t rateFlag33, uint32_t rateFlag34, uint32_t bank105, uint32_t rateFlag44) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::LineRateConfiguration_7668B(rate, mode, pam4, rateFlag32, rateFlag33, rateFlag34, bank105, rateFlag44); }); }
 uint8_t APIClockOut7668B(uint8_t index, uint32_t source, uint32_t divider) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::ClockOut7668B(source, divider); }); }
-uint8_t APIGetPam4Histogram(uint8_t index, int ch, double* x, double* counts) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::GetPam4Histogram(ch, x, counts); }, x, counts); }
+uint8_t APIGetPam4Histogram(uint8_t index, int ch, double* x, double* counts) { return CallOnMapEntry(index, ch, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::GetPam4Histogram(ch, x, counts); }, x, counts); }
 uint8_t APIGetPam4SignalToNoiseRatio(uint8_t index, int ch, double* snr) { return Call(index, uint8_t{0}, [&](Tessok_API& a) { return a.Tessok_API::GetPam4SignalToNoiseRatio(ch, snr); }, snr); }
 
 }  // extern "C"

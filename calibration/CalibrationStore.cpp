@@ -31,9 +31,9 @@ double PolyHighFirst(const double* c, int degree, double x) {
 
 // Swing-family tables: eight entries per lane, quadratic at element 5k or, on
 // the boards with the cubic form and register 14 reading 3, cubic at element 6k.
-int SwingLevelCode(const double* laneRow, const ModelInfo& model, int entry, double level, std::uint16_t reg14) {
-  if (model.cubicSwingForm && reg14 == 3) return TruncateToInt32(PolyHighFirst(laneRow + 6 * entry, 3, level));
-  return TruncateToInt32(PolyHighFirst(laneRow + 5 * entry, 2, level));
+double SwingLevelValue(const double* laneRow, const ModelInfo& model, int entry, double level, std::uint16_t reg14) {
+  if (model.cubicSwingForm && reg14 == 3) return PolyHighFirst(laneRow + 6 * entry, 3, level);
+  return PolyHighFirst(laneRow + 5 * entry, 2, level);
 }
 
 // Swing code 50/100/150/200 -> 0..3; any other swing -> -1.
@@ -69,15 +69,15 @@ int BreakPointCode(const double* b, double level) {
 // 2 chose the break-point form, and the row the quartic form reads, so both
 // forms convert from one well-defined set of values (the factory defaults
 // unless the application stores break points there).
-int RowLevelCode(const double* row, const ModelInfo& model, std::uint32_t optionB, double level) {
+double RowLevelValue(const double* row, const ModelInfo& model, std::uint32_t optionB, double level) {
   switch (model.levelConversion) {
     case LevelConversion::Option7822:
-      if (optionB == 0 || optionB == 2 || optionB == 3) return TruncateToInt32(PolyHighFirst(row, 2, level));
-      return TruncateToInt32(PolyHighFirst(row, 4, level));
-    case LevelConversion::Quadratic: return TruncateToInt32(PolyHighFirst(row, 2, level));
+      if (optionB == 0 || optionB == 2 || optionB == 3) return PolyHighFirst(row, 2, level);
+      return PolyHighFirst(row, 4, level);
+    case LevelConversion::Quadratic: return PolyHighFirst(row, 2, level);
     default:
       if (row[2] > 30.0) return BreakPointCode(row, level);
-      return TruncateToInt32(PolyHighFirst(row, 4, level));
+      return PolyHighFirst(row, 4, level);
   }
 }
 
@@ -116,10 +116,9 @@ int AuxCode(const CalibrationRow (&table)[16][10], int lane, int band, double x)
 
 }  // namespace
 
-int CalibrationStore::ComputeLevelCodeHighRate(std::uint32_t model, std::uint32_t /*optionC*/, std::uint32_t optionB,
-                                               std::uint32_t pam4, std::uint32_t swing, int lane, double level,
-                                               std::uint16_t reg14) const {
-  if (!IsLane(lane)) return 0;
+double CalibrationStore::LevelValueHighRate(std::uint32_t model, std::uint32_t optionB, std::uint32_t pam4,
+                                            std::uint32_t swing, int lane, double level, std::uint16_t reg14) const {
+  if (!IsLane(lane)) return 0.0;
   const ModelInfo& row = ModelRow(model);
   switch (row.levelConversion) {
     case LevelConversion::Swing: {
@@ -127,30 +126,41 @@ int CalibrationStore::ComputeLevelCodeHighRate(std::uint32_t model, std::uint32_
       // swing falls back to entry 0 whatever the mode.
       const int s = SwingIndex(swing);
       const int entry = s < 0 ? 0 : 2 * s + (pam4 == 1 ? 0 : 1);
-      return SwingLevelCode(levelBySwing[lane], row, entry, level, reg14);
+      return SwingLevelValue(levelBySwing[lane], row, entry, level, reg14);
     }
     case LevelConversion::AltCubic:
       // Two cubic entries of six elements, chosen by the PAM4 flag; a flag other
       // than 0 or 1 names no entry.
-      if (pam4 > 1) return 0;
-      return TruncateToInt32(PolyHighFirst(levelHighRateAlt[lane] + 6 * pam4, 3, level));
-    default: return RowLevelCode(levelHighRate[lane], row, optionB, level);
+      if (pam4 > 1) return 0.0;
+      return PolyHighFirst(levelHighRateAlt[lane] + 6 * pam4, 3, level);
+    default: return RowLevelValue(levelHighRate[lane], row, optionB, level);
   }
 }
 
-int CalibrationStore::ComputeLevelCodeLowRate(std::uint32_t model, std::uint32_t /*optionC*/, std::uint32_t optionB,
-                                              std::uint32_t swing, int lane, double level, std::uint16_t reg14) const {
-  if (!IsLane(lane)) return 0;
+int CalibrationStore::ComputeLevelCodeHighRate(std::uint32_t model, std::uint32_t /*optionC*/, std::uint32_t optionB,
+                                               std::uint32_t pam4, std::uint32_t swing, int lane, double level,
+                                               std::uint16_t reg14) const {
+  return TruncateToInt32(LevelValueHighRate(model, optionB, pam4, swing, lane, level, reg14));
+}
+
+double CalibrationStore::LevelValueLowRate(std::uint32_t model, std::uint32_t optionB, std::uint32_t swing, int lane,
+                                           double level, std::uint16_t reg14) const {
+  if (!IsLane(lane)) return 0.0;
   const ModelInfo& row = ModelRow(model);
   switch (row.levelConversion) {
     case LevelConversion::Swing: {
       const int s = SwingIndex(swing);
       const int entry = s < 0 ? 0 : 2 * s;
-      return SwingLevelCode(levelBySwing[lane], row, entry, level, reg14);
+      return SwingLevelValue(levelBySwing[lane], row, entry, level, reg14);
     }
-    case LevelConversion::AltCubic: return TruncateToInt32(PolyHighFirst(levelLowRateAlt[lane], 3, level));
-    default: return RowLevelCode(levelLowRate[lane], row, optionB, level);
+    case LevelConversion::AltCubic: return PolyHighFirst(levelLowRateAlt[lane], 3, level);
+    default: return RowLevelValue(levelLowRate[lane], row, optionB, level);
   }
+}
+
+int CalibrationStore::ComputeLevelCodeLowRate(std::uint32_t model, std::uint32_t /*optionC*/, std::uint32_t optionB,
+                                              std::uint32_t swing, int lane, double level, std::uint16_t reg14) const {
+  return TruncateToInt32(LevelValueLowRate(model, optionB, swing, lane, level, reg14));
 }
 
 int CalibrationStore::ComputeAuxAmplitudeACode(int lane, int band, double x) const {

@@ -56,14 +56,19 @@ struct CalibrationStore {
   // code (50, 100, 150 or 200 on the swing-family models 7592, 7621, 7668 and
   // 7837), reg14 the value of board register 14 (3 selects the cubic swing
   // tables on 7621 and 7837). optionC and optionB are the option codes C and B.
-  int ComputeLevelCodeHighRate(std::uint32_t model, std::uint32_t optionC, std::uint32_t optionB,
-                               std::uint32_t pam4, std::uint32_t swing, int lane, double level,
-                               std::uint16_t reg14) const;
+  int ComputeLevelCodeHighRate(std::uint32_t model, std::uint32_t optionC, std::uint32_t optionB, std::uint32_t pam4,
+                               std::uint32_t swing, int lane, double level, std::uint16_t reg14) const;
   // The same below the rate threshold, from levelLowRate / levelLowRateAlt; no
   // PAM4 flag, so the swing family uses the even entries only.
-  int ComputeLevelCodeLowRate(std::uint32_t model, std::uint32_t optionC, std::uint32_t optionB,
-                              std::uint32_t swing, int lane, double level,
-                              std::uint16_t reg14) const;
+  int ComputeLevelCodeLowRate(std::uint32_t model, std::uint32_t optionC, std::uint32_t optionB, std::uint32_t swing,
+                              int lane, double level, std::uint16_t reg14) const;
+  // The conversions' values before they are truncated to a code: NaN where
+  // the lane's table holds NaN (an erased or never calibrated block), so a
+  // caller can refuse the level rather than send the code NaN truncates to.
+  double LevelValueHighRate(std::uint32_t model, std::uint32_t optionB, std::uint32_t pam4, std::uint32_t swing,
+                            int lane, double level, std::uint16_t reg14) const;
+  double LevelValueLowRate(std::uint32_t model, std::uint32_t optionB, std::uint32_t swing, int lane, double level,
+                           std::uint16_t reg14) const;
 
   // Auxiliary amplitude A (register 0x404), amplitude B (0x407) and level C
   // (0x41B) codes: the quartic of row [lane][band], band 0 to 9.

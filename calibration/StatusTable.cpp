@@ -47,8 +47,9 @@ std::uint32_t Tessok_API::Monitor(std::uint32_t channel, std::uint8_t item, doub
   Lane lane{};
   const bool valid = ResolveLane(*this, channel, {kFix3To2, false, kNoFix}, &lane);
   int l = valid ? static_cast<int>(lane.bank) : -1;
-  // These boards record one line rate for all channels, at lane 0.
-  if (item == status::kLineRate && board.row->sharedLineRate) l = 0;
+  // These boards record one line rate for all channels, at lane 0; a channel
+  // outside the lanes is still refused.
+  if (valid && item == status::kLineRate && board.row->sharedLineRate) l = 0;
   lastResult = ReadStatusItem(l, item, value);
   return lastResult;
 }

@@ -10,6 +10,11 @@ int ApplyLaneFixes(const Tessok_API& api, int n, unsigned fixes) {
   return n;
 }
 
+bool HasMapEntry(const Tessok_API& api, std::int64_t channel) {
+  const std::int32_t entries = api.board.mapEntries;
+  return entries < 0 || (channel >= 0 && channel < entries);
+}
+
 bool ResolveLane(const Tessok_API& api, std::int64_t channel, LaneRoute route, Lane* lane) {
   if (!IsLane(channel)) return false;
   const int ch = ApplyLaneFixes(api, static_cast<int>(channel), route.beforeMap);

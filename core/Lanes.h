@@ -57,4 +57,11 @@ bool ResolveLane(const Tessok_API& api, std::int64_t channel, LaneRoute route, L
 // True for 0 <= n < kLaneCount.
 constexpr bool IsLane(std::int64_t n) { return n >= 0 && n < kLaneCount; }
 
+// Whether the connected model's row wrote the channel-map entry of `channel`
+// at connection. An entry it did not write holds 0 from the start or another
+// board's lane from an earlier connection, so the exported operations that go
+// through the map refuse such a channel rather than reach that lane. A model
+// outside the table (which writes no entry) keeps the map as it stands.
+bool HasMapEntry(const Tessok_API& api, std::int64_t channel);
+
 }  // namespace tessok

@@ -128,6 +128,7 @@ BoardTraits MakeBoardTraits(const BoardInputs& in) {
   const ModelInfo& m = *t.row;
   // The doubling rule ran at identification; a doubled board has 8 channels.
   t.eightChannel = m.eightChannel != EightChannelRule::None && in.channelCount == 8;
+  if (FindModel(in.model) != nullptr) t.mapEntries = t.eightChannel ? 8 : m.mapEntries;
   const bool alt7 = m.option31ElevenStoresAlt7 && in.option31 == 11;
   t.levelLayout = alt7 ? LevelLayout::Alt7 : m.levelLayout;
   t.levelHighBaseFromLane4 = m.levelBlockBase == LevelBlockBase::HighFromLane4 || t.eightChannel || alt7;

@@ -152,6 +152,10 @@ struct BoardTraits {
   bool statusSecondBaseFromLane4 = false;  // lanes 4 and up keep their status items at the second base
   bool remapLane3To2 = false;              // fix-up 3 -> 2 applies (7775 with remapLane3 1)
   bool remapLane1To0 = false;              // fix-up 1 -> 0 applies (7841 with remapLane1 1)
+  // The channel-map entries the connected model's row writes at connection
+  // (its map entries, 8 when the eight-channel rule applied); -1 for a model
+  // outside the table, whose connection leaves the map as it was.
+  std::int32_t mapEntries = -1;
 };
 
 // The inputs of BoardTraits, as identification left them.

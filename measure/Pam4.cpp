@@ -52,7 +52,10 @@ std::uint8_t Tessok_API::GetPam4Histogram(int ch, double* x, double* counts) {
 
 std::uint8_t Tessok_API::GetPam4SignalToNoiseRatio(int ch, double* snr) {
   if (snr == nullptr) return 0;
-  // The channel is the bank itself: no channel map, no fix-ups.
+  // The channel is the bank itself: no channel map, no fix-ups. A channel
+  // outside 0-15 (a negative one included) is refused, *snr untouched, rather
+  // than reach bank (ch & 15).
+  if (!tessok::IsLane(ch)) return 0;
   std::uint16_t raw = 0;
   const std::uint8_t ok =
       tessok::regs::Read(*this, static_cast<std::uint16_t>(ch), tessok::reg::kPam4SignalToNoise, &raw);

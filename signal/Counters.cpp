@@ -164,12 +164,17 @@ std::uint8_t ReadGatedBer(Tessok_API& api, double* ber, std::uint32_t* counts) {
 
 // ---- Error insertion ----
 
+// The channel is the bank of both error-insertion operations; a channel
+// outside 0-15 would reach channel (ch & 15) through the four-bit bank field,
+// so it is refused with nothing sent or recorded.
 std::uint8_t Tessok_API::ErrorInsertion(std::uint32_t ch, std::uint16_t word) {
+  if (!IsLane(ch)) return 0;
   const auto bank = static_cast<std::uint16_t>(ApplyLaneFixes(*this, static_cast<int>(ch), kFix3To2));
   return regs::RecordThenWrite(*this, bank, status::kErrorInsertion, word, bank, reg::kErrorInsertion, word);
 }
 
 std::uint8_t Tessok_API::ErrorInsertionKestrine(std::uint32_t ch, int a, int b, int c, std::uint16_t first) {
+  if (!IsLane(ch)) return 0;
   const auto bank = static_cast<std::uint16_t>(ch);
   regs::Write(*this, bank, reg::kErrorInsertion, first);
   // a goes in whole, as the instrument's own software sends it.
@@ -184,7 +189,10 @@ std::uint8_t Tessok_API::BERClearErrorCounters(int ch) {
   return Command(*this, reg::kCommandClear, ChannelCode(ch)) & 1;
 }
 
+// An object with no channels (never connected) has no counters to start or
+// read: both calls refuse, nothing sent, rather than report success.
 std::uint8_t Tessok_API::RealTimeBEREnable(std::uint32_t mode) {
+  if (channelCount <= 0) return 0;
   const CounterModel& m = CounterRules(*this);
   std::uint8_t r = 1;
   if (LaneCommandsApply(*this, m)) {
@@ -230,6 +238,7 @@ std::uint8_t Tessok_API::ConfigureBERCounters(std::uint16_t a, std::uint16_t b, 
 // ---- Running counters ----
 
 std::uint8_t Tessok_API::ReadRealTimeBER(std::uint64_t* errors, std::uint32_t* elapsedMs) {
+  if (channelCount <= 0) return 0;
   const CounterModel& m = CounterRules(*this);
   lastResult = 1;
   if (m.optionReadFirst) {

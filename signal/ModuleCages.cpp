@@ -3,6 +3,7 @@
 // connected model: they are meant for boards with cages and leave that to the
 // caller.
 #include "calibration/Conversions.h"
+#include "core/Lanes.h"
 #include "core/RegisterOps.h"
 #include "core/Tessok_API.h"
 #include "platform/Sleep.h"
@@ -71,6 +72,20 @@ std::uint8_t WriteBus(Tessok_API& api, const Window& bus, std::uint16_t address,
   return module::WriteWindow(api, bus, 0, 0, address, word);
 }
 
+// The exported cage operations name a port that is also the bank of its pins
+// and monitors; a port outside 0-15 would reach port (port & 15) through the
+// four-bit bank field, so it is refused with nothing sent and the caller's
+// value untouched.
+std::uint8_t PortPin(Tessok_API& api, const Accessor& pin, std::uint32_t write, std::uint16_t port,
+                     std::uint8_t* value) {
+  return IsLane(port) ? module::Pin(api, pin, write, port, value) : 0;
+}
+
+template <typename T>
+std::uint8_t PortRead(Tessok_API& api, const Accessor& row, std::uint16_t port, T* out) {
+  return IsLane(port) ? module::Read(api, row, port, out) : 0;
+}
+
 }  // namespace
 
 std::uint8_t Tessok_API::QDD_SetMODINIT(std::uint16_t port, std::uint8_t value) {
@@ -106,52 +121,52 @@ std::uint8_t Tessok_API::QDD_WriteI2C(std::uint16_t address, double value) {
 }
 
 std::uint8_t Tessok_API::QDD_7686_MODINIT(std::uint32_t write, std::uint16_t port, std::uint8_t* value) {
-  return module::Pin(*this, kQddModInit, write, port, value);
+  return PortPin(*this, kQddModInit, write, port, value);
 }
 std::uint8_t Tessok_API::QDD_7686_MODSEL(std::uint32_t write, std::uint16_t port, std::uint8_t* value) {
-  return module::Pin(*this, kQddModSel, write, port, value);
+  return PortPin(*this, kQddModSel, write, port, value);
 }
 std::uint8_t Tessok_API::QDD_7686_MODRST(std::uint32_t write, std::uint16_t port, std::uint8_t* value) {
-  return module::Pin(*this, kQddModRst, write, port, value);
+  return PortPin(*this, kQddModRst, write, port, value);
 }
 std::uint8_t Tessok_API::QDD_7686_MODPRS(std::uint16_t port, std::uint8_t* present) {
-  return module::Read(*this, kQddPresent, port, present);
+  return PortRead(*this, kQddPresent, port, present);
 }
 std::uint8_t Tessok_API::QDD_7686_INT(std::uint16_t port, std::uint8_t* asserted) {
-  return module::Read(*this, kQddInterrupt, port, asserted);
+  return PortRead(*this, kQddInterrupt, port, asserted);
 }
 std::uint8_t Tessok_API::QDD_7686_VCC_Current(std::uint16_t port, double* current) {
-  return module::Read(*this, kQddVccRaw, port, current);
+  return PortRead(*this, kQddVccRaw, port, current);
 }
 std::uint8_t Tessok_API::QDD_7686_VCC1_Current(std::uint16_t port, double* current) {
-  return module::Read(*this, kQddVcc1Raw, port, current);
+  return PortRead(*this, kQddVcc1Raw, port, current);
 }
 std::uint8_t Tessok_API::QDD_7686_VCCTX_Current(std::uint16_t port, double* current) {
-  return module::Read(*this, kQddVccTxRaw, port, current);
+  return PortRead(*this, kQddVccTxRaw, port, current);
 }
 std::uint8_t Tessok_API::QDD_7686_VCCRX_Current(std::uint16_t port, double* current) {
-  return module::Read(*this, kQddVccRxRaw, port, current);
+  return PortRead(*this, kQddVccRxRaw, port, current);
 }
 std::uint8_t Tessok_API::QDD_7686_Voltage(std::uint16_t port, double* volts) {
-  return module::Read(*this, kQddVoltage, port, volts);
+  return PortRead(*this, kQddVoltage, port, volts);
 }
 std::uint8_t Tessok_API::OSFP_7686_MODLP(std::uint32_t write, std::uint16_t port, std::uint8_t* value) {
-  return module::Pin(*this, kOsfpModLp, write, port, value);
+  return PortPin(*this, kOsfpModLp, write, port, value);
 }
 std::uint8_t Tessok_API::OSFP_7686_MODRST(std::uint32_t write, std::uint16_t port, std::uint8_t* value) {
-  return module::Pin(*this, kOsfpModRst, write, port, value);
+  return PortPin(*this, kOsfpModRst, write, port, value);
 }
 std::uint8_t Tessok_API::OSFP_7686_MODPRS(std::uint16_t port, std::uint8_t* present) {
-  return module::Read(*this, kOsfpPresent, port, present);
+  return PortRead(*this, kOsfpPresent, port, present);
 }
 std::uint8_t Tessok_API::OSFP_7686_INT(std::uint16_t port, std::uint8_t* asserted) {
-  return module::Read(*this, kOsfpInterrupt, port, asserted);
+  return PortRead(*this, kOsfpInterrupt, port, asserted);
 }
 std::uint8_t Tessok_API::OSFP_7686_VCC_Current(std::uint16_t port, double* current) {
-  return module::Read(*this, kOsfpVccRaw, port, current);
+  return PortRead(*this, kOsfpVccRaw, port, current);
 }
 std::uint8_t Tessok_API::OSFP_7686_Voltage(std::uint16_t port, double* volts) {
-  return module::Read(*this, kOsfpVoltage, port, volts);
+  return PortRead(*this, kOsfpVoltage, port, volts);
 }
 std::uint8_t Tessok_API::OSFP_7686_ReadI2C(std::uint16_t address, double* value) {
   return ReadBus(*this, kOsfpBus, address, value);

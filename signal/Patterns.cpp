@@ -415,14 +415,18 @@ std::uint8_t Tessok_API::SetLaneEnable21A(std::uint32_t ch, std::uint8_t on) {
   return Switch(*this, ch, on, kFix3To2, status::kLaneEnable, reg::kLaneEnable);
 }
 
+// The lane is the bank of the checker state and the transmitter lock; a lane
+// outside 0-15 is refused rather than reach lane (lane & 15).
 std::uint8_t Tessok_API::ReSyncRX(std::uint32_t lane) {
   lastStatus = 0;
+  if (!IsLane(lane)) return 0;
   lastStatus = regs::Write(*this, static_cast<std::uint16_t>(lane), reg::kCheckerState, 0);
   return lastStatus;
 }
 
 std::uint8_t Tessok_API::ReadTXLock(std::uint32_t lane, std::uint8_t* locked) {
   lastStatus = 0;
+  if (!IsLane(lane)) return 0;
   std::uint16_t word = 0;
   lastStatus = regs::Read(*this, static_cast<std::uint16_t>(lane), reg::kTxLock, &word);
   *locked = word != 0 ? 1 : 0;

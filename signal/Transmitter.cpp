@@ -4,6 +4,8 @@
 // as its status item before it writes (the board-level driver between its
 // writes); values out of range are neither recorded nor sent.
 #include <algorithm>
+#include <cmath>
+#include <optional>
 
 #include "calibration/Conversions.h"
 #include "calibration/StatusItem.h"
@@ -94,15 +96,20 @@ constexpr std::uint16_t kBoardDriverBank1Level = 50;
 
 // The calibration store's level code for a lane: the low-rate conversion below
 // the threshold rate, else the high-rate one (with the lane's PAM4 flag). The
-// lane's swing code is the conversions' swing argument.
-int ConvertLevel(const Tessok_API& api, int lane, double level, double highRateFrom, std::uint16_t reg14) {
+// lane's swing code is the conversions' swing argument. Nothing when the
+// conversion gives no number: the lane's table holds NaN (an erased or never
+// calibrated block), and the code NaN truncates to would set a level nobody
+// asked for.
+std::optional<int> ConvertLevel(const Tessok_API& api, int lane, double level, double highRateFrom,
+                                std::uint16_t reg14) {
   const CalibrationStore& c = api.calibration;
-  if (api.lineRate[lane] < highRateFrom) {
-    return c.ComputeLevelCodeLowRate(api.boardModel, api.optionCodeC, api.optionCodeB, api.levelCode[lane], lane, level,
-                                     reg14);
-  }
-  return c.ComputeLevelCodeHighRate(api.boardModel, api.optionCodeC, api.optionCodeB, api.pam4Mode[lane],
-                                    api.levelCode[lane], lane, level, reg14);
+  const double value =
+      api.lineRate[lane] < highRateFrom
+          ? c.LevelValueLowRate(api.boardModel, api.optionCodeB, api.levelCode[lane], lane, level, reg14)
+          : c.LevelValueHighRate(api.boardModel, api.optionCodeB, api.pam4Mode[lane], api.levelCode[lane], lane, level,
+                                 reg14);
+  if (std::isnan(value)) return std::nullopt;
+  return TruncateToInt32(value);
 }
 
 // A level code as register 0x20E takes it: negative codes become 0, and codes
@@ -167,7 +174,10 @@ std::uint8_t Tessok_API::SetOutputSwing(int ch, double swing) {
   return regs::Write(*this, lane.mapped, reg::kOutputSwing, code);
 }
 
+// A level that is not a finite number is refused by every level operation
+// before anything is recorded or sent, as the line rate is.
 std::uint8_t Tessok_API::OutputLevel(int ch, double level) {
+  if (!std::isfinite(level)) return 0;
   Lane lane{};
   if (!ResolveLane(*this, ch, kMapped, &lane)) return 0;
   WriteStatusToEEProm(lane.channel, status::kOutputLevel, level);
@@ -179,7 +189,7 @@ std::uint8_t Tessok_API::OutputLevel(int ch, double level) {
 
   const LevelConversionRow* conversion = signal::FirstApplying(*this, kLevelConversions, bank);
   if (conversion == nullptr) conversion = &kDefaultLevelConversion;
-  int code = 0;
+  std::optional<int> code;
   switch (conversion->source) {
     case LevelSource::Truncated: code = TruncateToInt32(level); break;
     case LevelSource::Conversion: code = ConvertLevel(*this, bank, level, conversion->highRateFrom, 0); break;
@@ -192,16 +202,23 @@ std::uint8_t Tessok_API::OutputLevel(int ch, double level) {
     }
   }
   if (conversion->chipRegister) {
+    if (!code) return 0;
     return WriteChipRegister(bank, reg::kChipOutputLevel,
-                             static_cast<std::uint16_t>(std::clamp(code, 0, kChipLevelMax)));
+                             static_cast<std::uint16_t>(std::clamp(*code, 0, kChipLevelMax)));
   }
 
-  const std::uint16_t held = HeldLevelCode(code);
   const LevelDestinationRow* row = signal::FirstApplying(*this, kLevelDestinations, bank);
-  switch (row != nullptr ? row->destination : kDefaultLevelDestination) {
+  const LevelDestination destination = row != nullptr ? row->destination : kDefaultLevelDestination;
+  // The chip register below takes the level itself; every other destination
+  // sends the converted code, so a conversion without a number stops here.
+  if (destination == LevelDestination::ChipFromLevel) {
+    return WriteChipRegister(bank, reg::kChipOutputLevel, static_cast<std::uint16_t>(TruncateToInt32(level) & 0x3F));
+  }
+  if (!code) return 0;
+  const std::uint16_t held = HeldLevelCode(*code);
+  switch (destination) {
     case LevelDestination::OutputLevel: return regs::Write(*this, bank, reg::kOutputLevel, held, kLevelWord);
-    case LevelDestination::ChipFromLevel:
-      return WriteChipRegister(bank, reg::kChipOutputLevel, static_cast<std::uint16_t>(TruncateToInt32(level) & 0x3F));
+    case LevelDestination::ChipFromLevel: break;  // sent above
     case LevelDestination::EnableThenEnabled: {
       SetOutputEnable(bank, 1);  // its result is not part of the level's
       const auto enabledBank = static_cast<std::uint16_t>(ApplyLaneFixes(*this, bank, kFix3To2));
@@ -212,20 +229,25 @@ std::uint8_t Tessok_API::OutputLevel(int ch, double level) {
 }
 
 std::uint8_t Tessok_API::SetOutputLevelCalibrated(int ch, double level) {
+  if (!std::isfinite(level)) return 0;
   Lane lane{};
   if (!ResolveLane(*this, ch, kDirect, &lane)) return 0;
-  const int code = ConvertLevel(*this, lane.bank, level, kCalibratedHighRateFrom, 0);
+  const std::optional<int> code = ConvertLevel(*this, lane.bank, level, kCalibratedHighRateFrom, 0);
+  if (!code) return 0;
   return regs::Write(*this, lane.bank, reg::kOutputLevelCalibrated,
-                     static_cast<std::uint16_t>(std::clamp(code, 0, static_cast<int>(kEnabledLevelMax))), kLevelWord);
+                     static_cast<std::uint16_t>(std::clamp(*code, 0, static_cast<int>(kEnabledLevelMax))), kLevelWord);
 }
 
 std::uint8_t Tessok_API::SetBoardOutputLevel(double level, double a, double b) {
+  if (!std::isfinite(level)) return 0;
   constexpr int kDriverLane = 1;
   regs::Write(*this, 1, reg::kOutputLevel, kBoardDriverBank1Level, kLevelWord);
   WriteStatusToEEProm(kDriverLane, status::kOutputLevel, level);
-  // The driver's code is sent as its low 16 bits, unclamped.
-  const int code = ConvertLevel(*this, kDriverLane, level, kCalibratedHighRateFrom, 0);
-  std::uint8_t result = regs::Write(*this, 0, reg::kBoardDriverLevel, LowWord(code), kLevelWord);
+  // The driver's code is sent as its low 16 bits, unclamped; a conversion
+  // without a number sends no driver register at all.
+  const std::optional<int> code = ConvertLevel(*this, kDriverLane, level, kCalibratedHighRateFrom, 0);
+  if (!code) return 0;
+  std::uint8_t result = regs::Write(*this, 0, reg::kBoardDriverLevel, LowWord(*code), kLevelWord);
   result |= regs::Write(*this, 0, reg::kBoardDriverA, LowWord(TruncateToInt32(a)));
   result |= regs::Write(*this, 0, reg::kBoardDriverB, LowWord(TruncateToInt32(b)));
   WriteStatusToEEProm(0, status::kOutputLevel, static_cast<double>(LowWord(TruncateToInt32(level))));

@@ -310,6 +310,7 @@ TEST(BoardOutputLevel, ReportsSuccessWhenAnyDriverWriteSucceeded) {
   // the driver writes (56, 54, 55), 20-35 the lane-0 record.
   Rig rig;
   rig.Connect();
+  SetConversions(rig.api(), 1, Rows::Quartic);
   test::TransferFaults faults;
   rig.sim.ClearLog();
   faults.FailSend(19);  // register 55 is not sent, and the connection ends there
@@ -321,6 +322,7 @@ TEST(BoardOutputLevel, ReportsSuccessWhenAnyDriverWriteSucceeded) {
   // The instrument goes away at the first driver write: nothing after it gets through.
   faults.Clear();
   rig.Reconnect();
+  SetConversions(rig.api(), 1, Rows::Quartic);
   rig.sim.CloseAtRequest(rig.sim.RequestsSinceStart() + 17);
   EXPECT_EQ(rig.api().SetBoardOutputLevel(10, 1, 2), 0);
 }
