@@ -237,6 +237,55 @@ TEST(CsvLogs, PlantedLinksAreNeverWrittenThrough) {
   }
 }
 
+TEST(CsvLogs, PlantedHardLinksAndStaleFilesAreNeverWrittenThrough) {
+  // A hard link to a victim file and a stale regular file, both longer than
+  // the log, wait at the first two temporary names a log will try, in either
+  // order. Neither is a link the writer could refuse: only creating the file
+  // afresh keeps them out. ctest runs this test in a process of its own,
+  // whose writers start at sequence 0; each log takes the name after its
+  // planted ones.
+  TempDir dir;
+  const auto victim = dir.Path() / "victim";
+  const std::string victimText = "the victim's own text, longer than any log here\r\n";
+  const std::string staleText = "a stale temporary file, longer than any log here\r\n";
+  WriteTextFile(victim, victimText);
+  const double x[] = {0.0, 1.5625};
+  const double y[] = {0.5, 1e-3};
+  const std::string logText = "0.000000,0.500000\r\n1.562500,0.001000\r\n";
+
+  const struct {
+    const char* log;
+    bool linkFirst;
+  } cases[] = {{"link-first.csv", true}, {"stale-first.csv", false}};
+  std::uint32_t sequence = 0;
+  std::uintmax_t victimNames = 1;
+  std::vector<std::string> expected{"victim"};
+  for (const auto& c : cases) {
+    const std::string path = (dir.Path() / c.log).string();
+    const std::string first = TemporaryCsvName(path, sequence++);
+    const std::string second = TemporaryCsvName(path, sequence++);
+    ++sequence;  // the name the writer takes
+    const std::string& link = c.linkFirst ? first : second;
+    const std::string& stale = c.linkFirst ? second : first;
+    std::filesystem::create_hard_link(victim, link);
+    ++victimNames;
+    WriteTextFile(stale, staleText);
+    for (const std::string& name : {path, link, stale}) {
+      expected.push_back(std::filesystem::path(name).filename().string());
+    }
+    std::sort(expected.begin(), expected.end());
+
+    ASSERT_TRUE(WriteCsvFile(path, x, y, 2)) << c.log;
+    EXPECT_EQ(ReadFile(path), logText) << c.log;
+    EXPECT_EQ(ReadFile(victim), victimText) << c.log;
+    EXPECT_EQ(ReadFile(link), victimText) << c.log;
+    EXPECT_EQ(std::filesystem::hard_link_count(victim), victimNames) << c.log;
+    EXPECT_EQ(ReadFile(stale), staleText) << c.log;
+    EXPECT_EQ(std::filesystem::hard_link_count(path), 1u) << c.log;
+    EXPECT_EQ(dir.Entries(), expected) << c.log;
+  }
+}
+
 TEST(CsvLogs, LogPermissionsAreANewFileUnderTheFileCreationMask) {
   // A stale file at the name with ".tmp" appended, of a mode of its own, is
   // neither reused nor touched.

@@ -94,6 +94,36 @@ TEST(GetEyeOpening, TimeEdgesCountCellsOnBothEdgeRowsOfTheWindow) {
   ExpectOpening(Open(*api, 1, 1e-3), 1, (128 - 110) * kUi / 129, (128 - 20) * kUi / 129, 0.0, 128 * 2.0);
 }
 
+TEST(GetEyeOpening, ThresholdEdgesCountCellsOnBothEdgeColumnsOfTheWindow) {
+  // The threshold edges look at columns 52 to 75. On a closed map one open
+  // cell at row 60 is the lower edge when it lies in the window (else none is
+  // found: row 0); on an open map one closed cell at row 200 ends the eye
+  // above at row 199 when it lies in the window (else none is found: 256).
+  struct Case {
+    bool openMap;
+    int column;
+    int lower, upper;
+  } cases[] = {
+      {false, 52, 60, 128}, {false, 75, 60, 128}, {false, 51, 0, 128}, {false, 76, 0, 128},
+      {true, 52, 0, 199},   {true, 75, 0, 199},   {true, 51, 0, 256},  {true, 76, 0, 256},
+  };
+  ApiPtr api = MakeApi(7652, 10.0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.openMap ? "open" : "closed") << " map, column " << c.column);
+    const double background = c.openMap ? 1e-6 : 0.5;
+    const int row = c.openMap ? 200 : 60;
+    FillMap(*api, 2, 128, background, [&](int r, int k, double& v) {
+      if (r == row && k == c.column) v = c.openMap ? 0.5 : 1e-6;
+    });
+    // The time edges: every column of the open map; none of the closed one,
+    // whose cell lies outside rows 103-152 (both at column 64).
+    const int left = c.openMap ? 0 : 64;
+    const int right = c.openMap ? 127 : 64;
+    ExpectOpening(Open(*api, 2, 1e-3), 1, (128 - right) * kUi / 129, (128 - left) * kUi / 129, c.lower * 2.0,
+                  c.upper * 2.0);
+  }
+}
+
 TEST(GetEyeOpening, OneTwentyEightStepEyeReducedToTheMiddleIsNoEye) {
   ApiPtr api = MakeApi(7652, 10.0);
   // Column 64 alone opens in rows 103-152, its first open cell in columns

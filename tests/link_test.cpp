@@ -486,6 +486,33 @@ TEST(Link, TransferFaultFailsOnceAndEndsTheConnection) {
   read(41, 0x2222, 1);
 }
 
+TEST(Link, TransactWhoseSendFailsEndsTheConnection) {
+  Rig rig;
+  rig.sim.SetReg(0, 9, 0x1234);
+  rig.Connect();
+  HwLayer& hw = rig.api().hwLayer;
+  std::uint8_t request[256] = {};
+  link::BuildRegisterRead(request, 0, 9);
+  std::uint8_t reply[1024] = {};
+  ASSERT_TRUE(hw.Transact(request, 128, reply, sizeof reply));
+  EXPECT_EQ(link::GetU16(&reply[1]), 0x1234);
+
+  // The failed send reaches nothing; the socket is closed, so the next
+  // command fails at once without a request, until the link connects again.
+  tessok::test::TransferFaults faults;
+  faults.FailSend(0);
+  EXPECT_FALSE(hw.Transact(request, 128, reply, sizeof reply));
+  EXPECT_EQ(hw.sock, platform::kNoSocket);
+  EXPECT_FALSE(hw.Transact(request, 128, reply, sizeof reply));
+  std::uint16_t v = 0;
+  EXPECT_EQ(hw.AccessRegister(0, 0, 9, &v), 0);
+  EXPECT_EQ(rig.sim.RequestCount(), 1u);
+  rig.Reconnect();
+  std::memset(reply, 0, sizeof reply);
+  EXPECT_TRUE(hw.Transact(request, 128, reply, sizeof reply));
+  EXPECT_EQ(link::GetU16(&reply[1]), 0x1234);
+}
+
 TEST(Link, TransferFaultsCountOverEverySocket) {
   Rig first(7652, 0, 0);
   Rig second(7652, 1, 1);
