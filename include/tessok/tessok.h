@@ -22,8 +22,9 @@
  * ---- The link ----
  *
  * Every register access or other command is one 128-byte request answered by
- * one reply taken with a single receive. Sending and receiving each wait at
- * most 100 s (TESSOK_LINK_TIMEOUT_MS). Any failed exchange closes the
+ * one reply taken with a single receive. Opening the connection (APIConnect),
+ * sending and receiving each wait at most 100 s (TESSOK_LINK_TIMEOUT_MS). Any
+ * failed exchange closes the
  * connection: a send that does not take all 128 bytes, a receive error or the
  * 100 s time-out, the instrument closing the connection, or a reply shorter
  * than the command needs (3 bytes for a register read, 128 for an EEPROM page,
@@ -31,6 +32,12 @@
  * fails at once, sending nothing, until the next APIConnect; so does every
  * exchange before the first APIConnect and after APIDisconnect. (A function
  * whose result does not report its transfers still returns its usual value.)
+ *
+ * What the link does not catch: a reply that holds the bytes its command needs
+ * but is longer, arrives split after them, or is followed by a reply nobody
+ * asked for leaves the rest waiting on the connection. The next command's
+ * single receive then takes those bytes as its reply and reports success
+ * with them.
  *
  * A failed register read still fills the caller's word: with bytes 1-2 of the
  * last reply the index received (0 before the first). Outputs said below to be
@@ -58,22 +65,28 @@
  *
  * The channel map sends channel n to bank n for the entries the model writes
  * (its channel count; 8 entries on 7592, 7621, 7766, 7780, 7812 and 7837; none
- * on a model not listed). Entries not written keep what they held: 0 on an
- * object never connected to a larger board, so such a channel reaches bank 0.
+ * on a model not listed, whose connection leaves the map as it was).
  *
- * Mapped channels (through the channel map; 0 to 15, else 0 with nothing
- * sent): APIOutputLevel, APIPreEmphasis, APIPostEmphasis, APIMainTap, APITap0
- * to APITap6, APICTLESetValue, APIDSPMode, APISetPRBSPattern,
- * APISetTxUserPatternLumo, APIPRBSVerfication, APIGetPam4Histogram; and
- * APISaveCalibrationValues (0 to channel count - 1).
- * The channel is the bank itself: APIInnerEyeLevel, APIOuterEyeLevel and
- * APIReadErrorCorrectionKestrin (0 to 15 checked); APIErrorInsertion,
- * APIErrorInserationMode, APIErrorInsertionKestrine, APIReSyncRX,
- * APIReadTXLock, APIGetPam4SignalToNoiseRatio, APITempRead and the cage ports
- * (not checked: the request keeps the bank's low 4 bits). APIMonitor and
+ * Mapped channels (through the channel map): APIOutputLevel, APIPreEmphasis,
+ * APIPostEmphasis, APIMainTap, APITap0 to APITap6, APICTLESetValue,
+ * APIDSPMode, APISetPRBSPattern, APISetTxUserPatternLumo, APIPRBSVerfication,
+ * APIGetPam4Histogram. They take a channel whose entry the connected model
+ * writes (0 to 7 on a four-channel 7780, 0 to 3 on a 7652); any other channel
+ * returns 0 with nothing sent or recorded, so it never reaches bank 0 or a
+ * lane an earlier connection's larger board left in the map. On a model not
+ * listed they take 0 to 15 through the map as it stands.
+ * APISaveCalibrationValues takes 0 to channel count - 1 through the map.
+ * The channel is the bank itself: APIInnerEyeLevel, APIOuterEyeLevel,
+ * APIReadErrorCorrectionKestrin, APIErrorInsertion, APIErrorInserationMode,
+ * APIErrorInsertionKestrine, APIReSyncRX, APIReadTXLock,
+ * APIGetPam4SignalToNoiseRatio and the cage ports take 0 to 15 (not checked
+ * against the channel count); 16 and up, or a negative channel, returns 0
+ * with nothing sent or recorded and the output untouched. APITempRead takes
+ * any bank, of which the request keeps the low 4 bits. APIMonitor and
  * APIWriteStatusToEEProm take the lane (0 to 15 checked). The counters of
  * every channel (APIRealTimeBEREnable, APIReadRealTimeBER) use banks 0 to
- * channel count - 1; apiBERClearErrorCounters takes a channel code.
+ * channel count - 1 and return 0, with nothing sent, on an object with no
+ * channels (never connected); apiBERClearErrorCounters takes a channel code.
  *
  * Two models move a lane, by an option register read at connection:
  * - 7775 whose register 33 reads 11 or 12: channel 3 is served by bank 2 in
@@ -219,7 +232,8 @@ TESSOK_EXPORT uint8_t APIDisconnect(uint8_t index);
  * set). Directories are neither checked nor created. Clock files are named
  * <clockDir><rate>.clk (APILineRateConfiguration_7668B); the curve directory
  * and switch serve APIGetPam4Histogram's log; no export writes an eye log.
- * Returns true. */
+ * Returns true; false, with nothing changed, when a directory is a null
+ * pointer. */
 TESSOK_EXPORT bool APIConfigureApplication(uint8_t index, const char* clockDir, const char* curveDir,
                                            const char* eyeDir, int saveCurves, int saveEye);
 /* Board model number (register 20 of bank 0); 0 when the read failed. The
@@ -235,15 +249,16 @@ TESSOK_EXPORT int APIWriteBoardSN(uint8_t index, uint32_t serial);
 /* Serial number of either form (one u64 and one u32). Reads registers 21 to
  * 25; when register 25 / 5 (integer division) equals register 24: *isLong = 1
  * and *serial = r24 << 48 | r23 << 32 | r22 << 16 | r21; else *isLong = 0 and
- * *serial = the short serial number widened with its sign (bit 31 set fills
- * the upper 32 bits with ones). Returns 1 whatever the reads report (all-zero
+ * *serial = the short serial number (registers 21 and 22 read again, as
+ * APIReadBoardSN) widened with its sign (bit 31 set fills the upper 32 bits
+ * with ones). Returns 1 whatever the reads report (all-zero
  * stale words read as a long serial number 0). */
 TESSOK_EXPORT int APIReadSerialNumber(uint8_t index, uint64_t* serial, uint32_t* isLong);
 /* Firmware revision: register 9 / 10 (123 reads 12.3). No failure value: a
  * failed read gives the stale word / 10. */
 TESSOK_EXPORT double APIReadFirmwareRevision(uint8_t index);
-/* Register 16 at bank (not checked) as its raw 16-bit value; the library does
- * not convert it. 0.0 when the read failed. */
+/* Register 16 at bank (not checked: the request keeps its low 4 bits) as its
+ * raw 16-bit value; the library does not convert it. 0.0 when the read failed. */
 TESSOK_EXPORT double APITempRead(uint8_t index, int bank);
 
 /* ===== Registers and network settings ===== */
@@ -321,7 +336,8 @@ TESSOK_EXPORT bool APISaveCalibrationValues(uint8_t index, int ch, int kind, con
 TESSOK_EXPORT uint8_t APIWriteStatusToEEProm(uint8_t index, int lane, int16_t item, double value);
 /* Reads item (0 to 95) of channel ch (0 to 15; the lane, after the 7775's move
  * of lane 3) into *value (one double). On 7828, 7698 and 7758 item 1 (the line
- * rate) is read from lane 0 whatever the channel. 80 ms. Returns 1 when all 16
+ * rate) is read from lane 0 for every channel 0 to 15 (any other channel is
+ * refused there too). 80 ms. Returns 1 when all 16
  * transfers succeeded, else 0; *value is filled also after a failure (stale
  * bytes), and left alone for a channel or item outside the table. */
 TESSOK_EXPORT uint32_t APIMonitor(uint8_t index, uint32_t ch, uint8_t item, double* value);
@@ -362,8 +378,9 @@ TESSOK_EXPORT bool APIReadOptimalSettings(uint8_t index, uint32_t a, uint32_t b,
  * complement for negative values). 1 when the (last) register write
  * succeeded. */
 
-/* Output level of a channel in mV (any value; item 9, recorded for the
- * channel). The code, by model:
+/* Output level of a channel in mV (any finite value; item 9, recorded for the
+ * channel). NaN or an infinity returns 0 with nothing recorded or sent. The
+ * code, by model:
  * - 7746, 7769, 7766, 7812, and 7668 whose register 31 reads 11: register
  *   0x20E = the level truncated to an integer, low 16 bits; nothing else.
  * - 7828, 7698, 7758: the level truncated to an integer.
@@ -384,7 +401,11 @@ TESSOK_EXPORT bool APIReadOptimalSettings(uint8_t index, uint32_t a, uint32_t b,
  * 0x408 = 1) and writes register 0x400 = the code capped at 4095 (on the 7775
  * at bank 2 for channel 3 when lane 3 is moved). Chip register 9 is written
  * as lane registers 0x21F = 9, then 0x220 = the value: 1 when either write
- * succeeded. */
+ * succeeded. When the calibration gives no number for the code (the lane's
+ * table holds NaN, as an erased or never calibrated EEPROM block reads), it
+ * returns 0 after the record (and the read of register 14) and writes no
+ * level register and no output enable; the 7792 path that writes the level's
+ * integer part is not affected. */
 TESSOK_EXPORT uint8_t APIOutputLevel(uint8_t index, int ch, double level);
 /* PAM4 inner (register 0x202, item 31) and outer (0x22A, 0x22B on 7746; item
  * 50) eye level; ch 0 to 15 is the bank; any value. */
@@ -438,27 +459,29 @@ TESSOK_EXPORT uint8_t APISetPRBSPattern(uint8_t index, int ch, int pattern, int 
 TESSOK_EXPORT uint8_t APISetTxUserPatternLumo(uint8_t index, int ch, int first, int second);
 /* Pattern-checker state of a mapped channel (register 0x21C, after a read of
  * 0x21B whose value is not used): non-zero when the checker is synchronised;
- * 0 when it is not, when the read failed, or for a channel outside 0 to 15. */
+ * 0 when it is not, when the read failed, or for a channel without a map
+ * entry. */
 TESSOK_EXPORT uint16_t APIPRBSVerfication(uint8_t index, int ch);
-/* Resynchronises the pattern checker: register 0x21C = 0 at bank lane (not
- * checked, not mapped). 1 when the write succeeded. */
+/* Resynchronises the pattern checker: register 0x21C = 0 at bank lane (0 to
+ * 15, not mapped). 1 when the write succeeded. */
 TESSOK_EXPORT uint8_t APIReSyncRX(uint8_t index, uint32_t lane);
-/* Transmitter lock (register 0x22B at bank lane, not checked): *locked (one
- * u8) = 1 when the word read is non-zero, else 0, written also after a failure
- * (from the stale word). 1 when the read succeeded. */
+/* Transmitter lock (register 0x22B at bank lane, 0 to 15): *locked (one u8)
+ * = 1 when the word read is non-zero, else 0, written also after a failure
+ * (from the stale word; left alone for a lane outside 0 to 15). 1 when the
+ * read succeeded. */
 TESSOK_EXPORT uint8_t APIReadTXLock(uint8_t index, uint32_t lane, uint8_t* locked);
 
 /* ===== Error insertion and counters ===== */
 
-/* Error-insertion word of a channel (the bank, not checked; channel 3 -> bank
- * 2 on a 7775 that moves lane 3): item 16 = word (recorded only for lanes 0 to
- * 15), then register 0x20B = word as given. Two names, one function. 1 when
+/* Error-insertion word of a channel (the bank, 0 to 15; channel 3 -> bank 2
+ * on a 7775 that moves lane 3): item 16 = word, then register 0x20B = word as
+ * given. Two names, one function. 1 when
  * the write succeeded. */
 TESSOK_EXPORT uint8_t APIErrorInsertion(uint8_t index, uint32_t ch, uint16_t word);
 TESSOK_EXPORT uint8_t APIErrorInserationMode(uint8_t index, uint32_t ch, uint16_t word);
-/* Writes register 0x20B = first at bank ch (not checked, no fix-up), records
- * item 16 = c (not the word; lanes 0 to 15 only), then writes register 0x20B =
- * the word, as its low 16 bits:
+/* Writes register 0x20B = first at bank ch (0 to 15, no fix-up), records
+ * item 16 = c (not the word), then writes register 0x20B = the word, as its
+ * low 16 bits:
  *
  *   bits 10-8  c & 7
  *   bits 7-1   b & 0x7F
@@ -483,14 +506,16 @@ TESSOK_EXPORT uint8_t apiBERClearErrorCounters(uint8_t index, int ch);
  *   every other model       2 at banks 0, 4,   20 at bank 3 (clear),  m at banks 0, 4,
  *                           8 ... below count  then 1 at banks 0, 4.. 8 ... below count
  *
- * (count: the channel count.) 1 when every write succeeded. */
+ * (count: the channel count.) 1 when every write succeeded; 0 with nothing
+ * sent on an object with no channels (never connected). */
 TESSOK_EXPORT uint8_t APIRealTimeBEREnable(uint8_t index, uint32_t mode);
 /* Running error count and elapsed time of every channel: errors and elapsedMs
  * receive one entry per channel (channel count, at most 16), bank = channel.
  * Counts: registers 0x305, 0x304, 0x303 as bits 47-0, with register 0x30F as
  * bits 63-48 on 7746; elapsed ms: 0x307 << 16 | 0x306. On 7780 the option
  * registers are read again first. Entries are filled also after a failure.
- * 1 when every channel's read of 0x307 succeeded. */
+ * 1 when every channel's read of 0x307 succeeded; 0 with nothing sent and
+ * both arrays untouched on an object with no channels (never connected). */
 TESSOK_EXPORT uint8_t APIReadRealTimeBER(uint8_t index, uint64_t* errors, uint32_t* elapsedMs);
 /* The two error-correction counters of a lane (0 to 15, the bank): a[lane] =
  * 0x310 << 16 | 0x311, b[lane] = 0x314 << 16 | 0x315 (arrays of at least
@@ -501,9 +526,10 @@ TESSOK_EXPORT int APIReadErrorCorrectionKestrin(uint8_t index, int lane, uint32_
 /* ===== Module cages ===== */
 
 /* QSFP-DD and OSFP cages of a model 7686. A port (cage) number is the bank of
- * its registers; neither the port nor the connected model is checked (the
- * request keeps the port's low 4 bits). Reads fill their output (one u8, u16
- * or double) also after a failure, from the stale word, and then return 0.
+ * its registers: 0 to 15, not checked against the connected model; a port of
+ * 16 and up returns 0 with nothing sent and the output untouched. Reads fill
+ * their output (one u8, u16 or double) also after a failure, from the stale
+ * word, and then return 0.
  * Pins hold the electrical level: select, reset, present and interrupt are
  * active low (asserted when the pin reads 0), QSFP-DD initialisation mode and
  * OSFP low-power mode active high (asserted when the pin reads 1). */
@@ -619,12 +645,13 @@ TESSOK_EXPORT uint8_t APIClockOut7668B(uint8_t index, uint32_t source, uint32_t 
  * in "\r\n"). The log is written under a temporary name of its own in the same
  * folder (created exclusively, never through a link) and renamed over its
  * name once complete.
- * 1 on success; 0 when ch is out of range or the reply did not arrive whole
- * (x and counts untouched, no log), or when the log could not be written (x
- * and counts filled, no part of the log left). */
+ * 1 on success; 0 when ch has no map entry (see above) or the reply did not
+ * arrive whole (x and counts untouched, no log), or when the log could not be
+ * written (x and counts filled, no part of the log left). */
 TESSOK_EXPORT uint8_t APIGetPam4Histogram(uint8_t index, int ch, double* x, double* counts);
 /* PAM4 signal-to-noise ratio in dB into *snr (one double): register 0x30E at
- * bank ch (the channel itself, not checked). 7746: 37.1 - 10 log10(word)
+ * bank ch (the channel itself, 0 to 15; any other channel returns 0 with
+ * nothing sent and *snr untouched). 7746: 37.1 - 10 log10(word)
  * (+infinity for 0); every other model word / 10. 1 when the read succeeded;
  * after a failed read 0, *snr still computed from the stale word. */
 TESSOK_EXPORT uint8_t APIGetPam4SignalToNoiseRatio(uint8_t index, int ch, double* snr);
