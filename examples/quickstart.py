@@ -6,7 +6,8 @@ Usage: quickstart.py [--library PATH] [ip-address]
   ip-address  the instrument's dotted IPv4 address (default 127.0.0.1)
   --library   the shared library to load (default libtessok.so, found the way
               the dynamic loader finds libraries: LD_LIBRARY_PATH, then the
-              system's library folders)
+              system's library folders); when it cannot be loaded the
+              example says so and how to name it, and exits with status 2
 """
 import argparse
 import ctypes
@@ -45,7 +46,18 @@ def main():
     parser.add_argument("--library", default="libtessok.so", help="path of libtessok.so")
     args = parser.parse_args()
 
-    lib = load(args.library)
+    try:
+        lib = load(args.library)
+    except OSError as error:
+        # The loader's own message names the file and why (not found, wrong
+        # architecture, a missing dependency).
+        print(
+            f"cannot load the tessok library: {error}\n"
+            "name it with --library <path>, e.g. --library build/libtessok.so,\n"
+            "or add the folder that holds libtessok.so to LD_LIBRARY_PATH",
+            file=sys.stderr,
+        )
+        return 2
     print(f"tessok library revision {lib.APIGetAPIRev():.0f}")
     if lib.APIConnect(INDEX, args.ip.encode("ascii")) != 1:
         print(f"cannot connect to {args.ip}", file=sys.stderr)
