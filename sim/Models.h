@@ -33,4 +33,15 @@ void ApplyModel(SimInstrument& sim, std::uint16_t model, const std::vector<Regis
 // any number; for the others it sets only registers 20 and 9.
 std::vector<std::uint16_t> KnownModels();
 
+// Writes the output-level calibration tables of a plain board of the model
+// (no overrides) into the EEPROM: for every lane the library loads at
+// connection, the pass-through tables that the library's reset of the level
+// calibration (APILoadDefaultCalibration) puts in its store, at the addresses
+// and in the form the model keeps them. A level then goes out as its own code
+// without a reset. A model whose reset leaves its tables as they are (the
+// 7746, whose levels go out as given) and a model without a personality are
+// left alone. Nothing else of the EEPROM changes, so every other double still
+// reads as it did (NaN when erased).
+void SeedDefaultCalibration(SimInstrument& sim, std::uint16_t model);
+
 }  // namespace tessok::sim

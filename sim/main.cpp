@@ -41,7 +41,8 @@ void PrintHelp(const char* program) {
       "\n"
       "Serves one simulated instrument on <address>, TCP port %u (the fixed port\n"
       "of the instruments), until SIGINT or SIGTERM. Prints \"serving on\n"
-      "<address>:%u\" once it is listening.\n"
+      "<address>:%u\" once it is listening. Registers and EEPROM keep what was\n"
+      "written across connections while it runs.\n"
       "\n"
       "  address  dotted IPv4 address to listen on, e.g. 127.0.9.1; each loopback\n"
       "           address 127.x.y.z holds one instrument\n"
@@ -52,8 +53,11 @@ void PrintHelp(const char* program) {
       "  - 16 banks of 2048 registers that read back what was last written (0 at\n"
       "    start); register 20 holds the model, register 9 the firmware revision\n"
       "    (123: 12.3), the model's option registers a board with no options\n"
-      "  - a 128 KiB EEPROM behind registers 10 and 11 and the page commands,\n"
-      "    erased (0xFF) at start\n"
+      "  - a 128 KiB EEPROM behind registers 10 and 11 and the page commands that\n"
+      "    holds at start the default output-level calibration tables for each\n"
+      "    lane of the model, so a level goes out as its own code without a reset\n"
+      "    (the 7746 keeps them erased: its levels go out as given); every other\n"
+      "    double (the stored settings) reads as NaN until written\n"
       "  - the sub-register window 0x200/0x201 (the signal processor reads ready,\n"
       "    0x104B), the chip-register window 0x21F/0x220, the clock-chip writes\n"
       "    of 0x106/0x107 and the sampling-point read-back 0x30C\n"
@@ -116,6 +120,7 @@ int main(int argc, char** argv) {
   try {
     tessok::sim::SimInstrument instrument(address);
     tessok::sim::ApplyModel(instrument, model);
+    tessok::sim::SeedDefaultCalibration(instrument, model);
     std::printf("serving on %s:%u\n", address.c_str(), static_cast<unsigned>(tessok::sim::kPort));
     std::fflush(stdout);
     int received = 0;
