@@ -209,16 +209,15 @@ std::uint8_t Tessok_API::OutputLevel(int ch, double level) {
 
   const LevelDestinationRow* row = signal::FirstApplying(*this, kLevelDestinations, bank);
   const LevelDestination destination = row != nullptr ? row->destination : kDefaultLevelDestination;
-  // The chip register below takes the level itself; every other destination
-  // sends the converted code, so a conversion without a number stops here.
-  if (destination == LevelDestination::ChipFromLevel) {
-    return WriteChipRegister(bank, reg::kChipOutputLevel, static_cast<std::uint16_t>(TruncateToInt32(level) & 0x3F));
-  }
-  if (!code) return 0;
-  const std::uint16_t held = HeldLevelCode(*code);
+  // Only the chip register of ChipFromLevel takes the level itself; every
+  // other destination sends the converted code, so a conversion without a
+  // number stops here.
+  if (!code && destination != LevelDestination::ChipFromLevel) return 0;
+  const std::uint16_t held = HeldLevelCode(code.value_or(0));
   switch (destination) {
     case LevelDestination::OutputLevel: return regs::Write(*this, bank, reg::kOutputLevel, held, kLevelWord);
-    case LevelDestination::ChipFromLevel: break;  // sent above
+    case LevelDestination::ChipFromLevel:
+      return WriteChipRegister(bank, reg::kChipOutputLevel, static_cast<std::uint16_t>(TruncateToInt32(level) & 0x3F));
     case LevelDestination::EnableThenEnabled: {
       SetOutputEnable(bank, 1);  // its result is not part of the level's
       const auto enabledBank = static_cast<std::uint16_t>(ApplyLaneFixes(*this, bank, kFix3To2));

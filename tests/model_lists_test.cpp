@@ -60,15 +60,20 @@ std::string Flatten(const std::string& text) {
   return Trim(std::regex_replace(joined, std::regex(R"(\s+)"), " "));
 }
 
-// The four-digit numbers of a text: the model numbers it names (a hexadecimal
-// constant such as 0x4000 is no model).
-ModelSet ModelsIn(const std::string& text) {
-  ModelSet models;
+// The four-digit numbers of a text in their order: the model numbers it names
+// (a hexadecimal constant such as 0x4000 is no model).
+std::vector<std::uint32_t> ModelNumbersIn(const std::string& text) {
+  std::vector<std::uint32_t> models;
   static const std::regex number(R"(\b\d{4}\b)");
   for (std::sregex_iterator it(text.begin(), text.end(), number), end; it != end; ++it) {
-    models.insert(static_cast<std::uint32_t>(std::stoul(it->str())));
+    models.push_back(static_cast<std::uint32_t>(std::stoul(it->str())));
   }
   return models;
+}
+
+ModelSet ModelsIn(const std::string& text) {
+  const std::vector<std::uint32_t> models = ModelNumbersIn(text);
+  return ModelSet(models.begin(), models.end());
 }
 
 // The text with every parenthesised remark dropped.
@@ -272,13 +277,6 @@ TEST(ModelLists, ReadmeSimModelsMatchPersonalities) {
   const std::string readme = Flatten(SourceText("README.md"));
   const std::smatch m = OnlyMatch(readme, std::regex(R"(- \*\*Model\*\*: one of ()" + kModelList + ")"),
                                   "README's \"- **Model**: one of\"");
-  std::vector<std::uint32_t> listed;
-  if (!m.empty()) {
-    const std::string list = m[1].str();
-    static const std::regex number(R"(\d{4})");
-    for (std::sregex_iterator it(list.begin(), list.end(), number), end; it != end; ++it) {
-      listed.push_back(static_cast<std::uint32_t>(std::stoul(it->str())));
-    }
-  }
+  const std::vector<std::uint32_t> listed = m.empty() ? std::vector<std::uint32_t>{} : ModelNumbersIn(m[1].str());
   EXPECT_EQ(listed, expected) << "README's models of tessok-sim";
 }

@@ -5,6 +5,7 @@
 // bytes, and sends a level as its own code without a reset.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -68,10 +69,8 @@ std::vector<std::uint64_t> Bits(const std::vector<StoredRow>& rows) {
 
 // The first address where two EEPROM images differ, or -1.
 long FirstDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
-  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-    if (a[i] != b[i]) return static_cast<long>(i);
-  }
-  return a.size() == b.size() ? -1 : static_cast<long>(a.size() < b.size() ? a.size() : b.size());
+  const auto [at, other] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+  return at == a.end() && other == b.end() ? -1 : static_cast<long>(at - a.begin());
 }
 
 // Below 64, so the board that takes the level itself on its 6-bit chip
